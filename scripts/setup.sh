@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Rechenkov needs to build, run and test, if any
+# are missing: apt-get as root, sudo otherwise.
+set -euo pipefail
+packages=(
+    qt6-base-dev qt6-translations-l10n cmake ninja-build g++ pkg-config
+    fonts-dejavu-core fonts-liberation2
+    xvfb xauth poppler-utils
+    ${RECHENKOV_EXTRA_PACKAGES:-}
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,74 @@
+#include "app/Dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+class QtDialogService final : public DialogService {
+public:
+    MsgResult MsgBox(const QString& text, MsgStyle style, const QString& title) override
+    {
+        QMessageBox box(QApplication::activeWindow());
+        box.setWindowTitle(title);
+        box.setTextFormat(Qt::PlainText);
+        // A bare carriage return breaks the line on screen; the last one only ends the text.
+        QString shown = text;
+        if (shown.endsWith(QLatin1Char('\r')))
+            shown.chop(1);
+        box.setText(shown.replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        if (style == MsgStyle::OkOnly) {
+            box.setIcon(QMessageBox::NoIcon);
+            box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+            box.exec();
+            return MsgResult::Ok;
+        }
+        box.setIcon(style == MsgStyle::YesNoQuestion ? QMessageBox::Question : QMessageBox::Critical);
+        QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
+        box.setDefaultButton(style == MsgStyle::YesNoStopYesDefault ? yes : no);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == no ? MsgResult::No : MsgResult::Yes;
+    }
+
+    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override
+    {
+        QInputDialog dialog(QApplication::activeWindow());
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(prompt);
+        dialog.setTextValue(defaultText);
+        dialog.setOkButtonText(QStringLiteral("OK"));
+        dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+        if (dialog.exec() != QDialog::Accepted)
+            return QString();
+        return dialog.textValue();
+    }
+};
+
+std::unique_ptr<DialogService>& Service()
+{
+    static std::unique_ptr<DialogService> service = std::make_unique<QtDialogService>();
+    return service;
+}
+
+} // namespace
+
+MsgResult MsgBox(const QString& text, MsgStyle style, const QString& title)
+{
+    return Service()->MsgBox(text, style, title);
+}
+
+QString InputBox(const QString& prompt, const QString& title, const QString& defaultText)
+{
+    return Service()->InputBox(prompt, title, defaultText);
+}
+
+void SetDialogService(std::unique_ptr<DialogService> service)
+{
+    Service() = service ? std::move(service) : MakeQtDialogService();
+}
+
+std::unique_ptr<DialogService> MakeQtDialogService() { return std::make_unique<QtDialogService>(); }

@@ -1,0 +1,90 @@
+#include "app/ListBox.h"
+
+#include <QEvent>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+ListBox::ListBox(QWidget* parent, const QString& name, int left, int top, int width, int height)
+    : Control(parent, name, left, top, width, height), list_(new QListWidget(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(list_);
+    list_->setObjectName(name + QStringLiteral("_items"));
+    list_->setFrameShape(QFrame::Box);
+    list_->setFrameShadow(QFrame::Plain);
+    list_->setLineWidth(1);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setUniformItemSizes(true);
+    list_->viewport()->installEventFilter(this);
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            emit Click();
+    });
+    BackColorChanged();
+}
+
+void ListBox::Clear() { list_->clear(); }
+
+void ListBox::AddItem(const QString& text) { list_->addItem(text); }
+
+int ListBox::ListCount() const { return list_->count(); }
+
+QString ListBox::List(int index) const
+{
+    const QListWidgetItem* item = list_->item(index);
+    return item ? item->text() : QString();
+}
+
+void ListBox::SetList(int index, const QString& text)
+{
+    if (QListWidgetItem* item = list_->item(index))
+        item->setText(text);
+}
+
+int ListBox::ListIndex() const
+{
+    const QListWidgetItem* item = list_->currentItem();
+    return item && item->isSelected() ? list_->currentRow() : -1;
+}
+
+void ListBox::SetListIndex(int index)
+{
+    if (index < 0 || index >= list_->count()) {
+        list_->setCurrentRow(-1);
+        list_->clearSelection();
+        return;
+    }
+    if (index == list_->currentRow()) {
+        list_->item(index)->setSelected(true);
+        emit Click();
+        return;
+    }
+    list_->setCurrentRow(index);
+}
+
+void ListBox::BackColorChanged()
+{
+    QPalette pal = list_->palette();
+    pal.setColor(QPalette::Base, BackColor());
+    pal.setColor(QPalette::Text, ForeColor());
+    list_->setPalette(pal);
+}
+
+bool ListBox::eventFilter(QObject* watched, QEvent* event)
+{
+    // A click on the item that is already current changes no row, so Qt says
+    // nothing; the list still reports the click.
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QListWidgetItem* item = list_->itemAt(mouse->position().toPoint());
+        if (item && list_->row(item) == list_->currentRow() && mouse->button() == Qt::LeftButton) {
+            const bool handled = Control::eventFilter(watched, event);
+            emit Click();
+            return handled;
+        }
+    }
+    return Control::eventFilter(watched, event);
+}

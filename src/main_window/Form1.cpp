@@ -1,0 +1,70 @@
+// Start-up, activation and the operation menu of the main window.
+
+#include "main_window/Form1.h"
+
+#include "app/FileListBox.h"
+#include "app/Label.h"
+#include "app/ListBox.h"
+#include "app/MODUL1.h"
+#include "app/PictureBox.h"
+#include "rows/ColumnRules.h"
+
+using namespace MODUL1;
+
+void Form1::Form_Load()
+{
+    // Centred once, at load; the window is never re-centred afterwards.
+    SetTop((ScreenHeight() - Height()) / 2);
+    SetLeft((ScreenWidth() - Width()) / 2);
+    GameOpened = false;
+    // The operation button still shows its own plus sign here, so the menu
+    // gets the plus list; the table it draws is replaced right below.
+    FillOperationMenu();
+    CalcRow = 1;
+    Operation = 1;
+    CurrentLine = 1;
+    GenerateRows();
+    Bild8->SetPicture(Bild4->GetPicture());
+}
+
+void Form1::Form_Activate()
+{
+    // Back from the reward game: only the flag is reset.
+    if (GameOpened) {
+        GameOpened = false;
+        return;
+    }
+    // Setting the pattern re-reads the directory, so files saved in the row
+    // editor appear in the list.
+    Datei1->SetPattern(QStringLiteral("*.KOV"));
+    Datei1->SetPattern(QStringLiteral("*.LST"));
+}
+
+void Form1::FillOperationMenu()
+{
+    Liste1->Clear();
+    // The menu follows the sign the operation button shows; plus is the
+    // fallback for any picture that is none of the stores.
+    int shown = 1;
+    if (Bild8->GetPicture() == Bild5->GetPicture())
+        shown = 2;
+    else if (Bild8->GetPicture() == Bild6->GetPicture())
+        shown = 3;
+    for (int row = 1; row <= 21; ++row)
+        Liste1->AddItem(rows::CalcRowText(row, shown));
+    CalcRow = 1;
+    Liste1->SetListIndex(CalcRow - 1); // runs Liste1_Click
+}
+
+void Form1::Liste1_Click()
+{
+    const int index = Liste1->ListIndex();
+    if (index < 0)
+        return;
+    CalcRow = static_cast<short>(index + 1);
+    CurrentLine = 1;
+    PlaceInputField();
+    DrawTable();
+}
+
+void Form1::PlaceInputField() { Bezeichnung2->SetTop(500 * CurrentLine + 800); }

@@ -1,0 +1,57 @@
+// Setting up the current task: the expected result in the hidden label
+// Bezeichnung3, the red frames around the two columns of the calculation row,
+// the bracket below them and the operation's sign under the bracket.
+
+#include "main_window/Form1.h"
+
+#include "app/Colors.h"
+#include "app/Label.h"
+#include "app/MODUL1.h"
+#include "app/PictureBox.h"
+#include "rows/ColumnRules.h"
+
+using namespace MODUL1;
+
+void Form1::SetUpTask()
+{
+    if (CalcRow < 1 || CalcRow > 21)
+        return; // no calculation row chosen yet
+    const rows::ColumnPair pair = rows::CalcRowPair(CalcRow);
+    const int x1 = 1000 * pair.first;
+    const int x2 = 1000 * pair.second;
+
+    if (CurrentLine >= 1 && CurrentLine <= 9) {
+        const long long p = ValueOf(ColumnAt(pair.first)[CurrentLine]);
+        const long long q = ValueOf(ColumnAt(pair.second)[CurrentLine]);
+        if (Operation == 1)
+            Bezeichnung3->SetCaption(QString::number(p + q));
+        else if (Operation == 2)
+            Bezeichnung3->SetCaption(QString::number(p - q));
+        else if (Operation == 3)
+            Bezeichnung3->SetCaption(QString::number(p * q));
+    }
+    // For minus the child always takes the smaller number from the larger
+    // one, so a negative difference is expected as its amount.
+    if (Bezeichnung3->Caption().startsWith(QLatin1Char('-')))
+        Bezeichnung3->SetCaption(Bezeichnung3->Caption().mid(1));
+
+    Surface& s = Drawing();
+    const QColor red = ClassicColor(12);
+    s.SetDrawWidth(3);
+    for (int i = 1; i <= 9; ++i) {
+        s.Box(x1, 800 + 500 * i, x1 + 1000, 1300 + 500 * i, red);
+        s.Box(x2, 800 + 500 * i, x2 + 1000, 1300 + 500 * i, red);
+    }
+    s.Line(x1 + 500, 5800, x1 + 500, 6300, red);
+    s.Line(x2 + 500, 5800, x2 + 500, 6300, red);
+    s.Line(x1 + 500, 6300, x2 + 500, 6300, red);
+    s.SetDrawWidth(1);
+
+    Bild4->Move(10000, 120);
+    Bild5->Move(10000, 720);
+    Bild6->Move(10000, 1320);
+    Bild7->Move(10000, 1920);
+    PictureBox* sign = Operation == 1 ? Bild4 : Operation == 2 ? Bild5 : Operation == 3 ? Bild6 : nullptr;
+    if (sign)
+        sign->Move(x1 + 250 + (x2 - x1) / 2, 6100);
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Where the table's numbers come from: each column holds the digits 1 to 9
+// once each, in random order, turned into the column's value by a fixed
+// rule (hundreds in a, tens in d, single digits in g, ...). In the times
+// operation every column holds the plain digits. Also the 21 calculation
+// rows (pairs of columns) of the operation menu.
+
+#include <QString>
+
+#include <functional>
+
+namespace rows {
+
+// The value stored in column 1..7 for digit 1..9 under operation 1 (plus), 2 (minus) or 3 (times).
+long long ColumnValue(int column, int digit, int operation);
+
+// The two columns (1..7, first before second) of calculation row 1..21.
+struct ColumnPair {
+    int first;
+    int second;
+};
+ColumnPair CalcRowPair(int calcRow);
+
+// The menu text of calculation row 1..21 for operation 1..3, such as "a+b", "c-e" or "b*f".
+QString CalcRowText(int calcRow, int operation);
+
+// Nine distinct digits 1..9 drawn by rejection: `random` gives uniform
+// values in [0, 1); a digit already used is drawn again. `use` receives each
+// line's digit in order, so a caller can store and draw it at once.
+void DrawColumnDigits(const std::function<double()>& random, const std::function<void(int line, int digit)>& use);
+
+} // namespace rows
