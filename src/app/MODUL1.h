@@ -19,6 +19,7 @@ public:
     T& operator[](int i) { return items_.at(Slot(i)); }
     const T& operator[](int i) const { return items_.at(Slot(i)); }
     void Fill(const T& value) { items_.fill(value); }
+    bool operator==(const FixedArray&) const = default;
     static constexpr int Lower = Lo;
     static constexpr int Upper = Hi;
 

@@ -1,0 +1,233 @@
+// The layer over Qt: key codes, the drawing surface, pictures, windows and the real dialogs.
+
+#include "TestSupport.h"
+
+#include "app/Dialogs.h"
+#include "app/KeyCodes.h"
+#include "app/Label.h"
+#include "app/ListBox.h"
+#include "app/Picture.h"
+#include "app/Surface.h"
+#include "app/Twips.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+int Code(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, quint32 scanCode = 0, const QString& text = {})
+{
+    const QKeyEvent event(QEvent::KeyPress, key, mods, scanCode, 0, 0, text);
+    return ClassicKeyCode(event);
+}
+
+// Answers the next modal dialog by running `answer` on it as soon as it shows.
+void WhenDialogShows(std::function<void(QWidget*)> answer)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        answer(modal);
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+class TestLayer : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { FreshProgram(); }
+
+    void keyCodes()
+    {
+        QCOMPARE(Code(Qt::Key_7), 55);
+        QCOMPARE(Code(Qt::Key_0), 48);
+        // Shift turns the main-row digits into other characters; the physical key decides.
+        QCOMPARE(Code(Qt::Key_Exclam, Qt::ShiftModifier, 10, QStringLiteral("!")), 49);
+        QCOMPARE(Code(Qt::Key_Equal, Qt::ShiftModifier, 19, QStringLiteral("=")), 48);
+        QCOMPARE(Code(Qt::Key_ParenRight, Qt::ShiftModifier, 18, QStringLiteral(")")), 57);
+        // Keypad digits are codes 96..105 and give no digit.
+        QCOMPARE(Code(Qt::Key_3, Qt::KeypadModifier, 89), 99);
+        QCOMPARE(Code(Qt::Key_0, Qt::KeypadModifier, 90), 96);
+        QCOMPARE(Code(Qt::Key_Enter, Qt::KeypadModifier, 104), 13);
+        QCOMPARE(Code(Qt::Key_Return), 13);
+        QCOMPARE(Code(Qt::Key_Backspace), 8);
+        QCOMPARE(Code(Qt::Key_Delete), 46);
+        QCOMPARE(Code(Qt::Key_Escape), 27);
+        QCOMPARE(Code(Qt::Key_Left), 37);
+        QCOMPARE(Code(Qt::Key_Up), 38);
+        QCOMPARE(Code(Qt::Key_Right), 39);
+        QCOMPARE(Code(Qt::Key_Down), 40);
+        // Punctuation must not pose as an arrow or a digit.
+        for (int key : {int(Qt::Key_Percent), int(Qt::Key_Ampersand), int(Qt::Key_ParenLeft), int(Qt::Key_Slash),
+                        int(Qt::Key_Colon)}) {
+            const int code = Code(key);
+            QVERIFY(!(code >= 37 && code <= 40) && !(code >= 48 && code <= 57) && code != 13 && code != 8);
+        }
+    }
+
+    void surfaceKeepsADisplayList()
+    {
+        QWidget owner;
+        Surface s(&owner, 3000, 3000, QFont(QStringLiteral("Liberation Sans"), 10), Qt::black);
+        s.SetCurrentX(150);
+        s.SetCurrentY(300);
+        s.Print(QStringLiteral("eins\rzwei"));
+        const auto prints = OpsOfKind(s, DrawOp::Kind::Print);
+        QCOMPARE(prints.size(), std::size_t(2));
+        QCOMPARE(prints[0].text, QStringLiteral("eins"));
+        QCOMPARE(prints[0].x1, 150);
+        QCOMPARE(prints[1].x1, 0); // the next line starts at the left edge
+        QCOMPARE(prints[1].y1, 300 + s.TextHeight());
+        QCOMPARE(s.CurrentY(), 300 + 2 * s.TextHeight());
+        s.Print(); // an empty line only moves down
+        QCOMPARE(s.Operations().size(), std::size_t(2));
+        s.SetDrawWidth(3);
+        s.Box(150, 150, 1500, 750, Qt::red);
+        QCOMPARE(s.Operations().back().width, 3);
+        // The box is really inked: its top-left corner pixel is red.
+        QCOMPARE(s.Image().pixelColor(QPoint(10, 10) * s.Image().devicePixelRatio()).red(), 255);
+        s.Cls();
+        QVERIFY(s.Operations().empty());
+        QCOMPARE(s.Image().pixelColor(10, 10).alpha(), 0);
+    }
+
+    void picturesAreComparedByIdentity()
+    {
+        const Picture one = LoadPicture(QStringLiteral("plus.xpm"));
+        const Picture two = LoadPicture(QStringLiteral("plus.xpm"));
+        QVERIFY(!one->isNull());
+        QCOMPARE(one->size(), QSize(32, 32));
+        QVERIFY(one != two);
+        const Picture shared = one;
+        QVERIFY(shared == one);
+    }
+
+    void twipsRoundEdgesSoBoxesTouch()
+    {
+        QCOMPARE(ToPixels(9765), 651);
+        const QRect left = TwipsRect(1000, 1300, 1000, 500);
+        const QRect right = TwipsRect(2000, 1300, 1000, 500);
+        QCOMPARE(left.right() + 1, right.left());
+    }
+
+    void labelChangeAndAutoSize()
+    {
+        QWidget parent;
+        Label label(&parent, QStringLiteral("L"), 0, 0, 135, 390);
+        int changes = 0;
+        connect(&label, &Label::Change, [&] { ++changes; });
+        label.SetAutoSize(true);
+        QCOMPARE(label.Width(), 135); // an empty caption is a narrow strip
+        label.SetCaption(QStringLiteral("12345"));
+        QVERIFY(label.Width() > 135);
+        label.SetCaption(QStringLiteral("12345"));
+        QCOMPARE(changes, 2);
+    }
+
+    void listBoxClickOnSettingTheIndex()
+    {
+        QWidget parent;
+        ListBox list(&parent, QStringLiteral("L"), 0, 0, 1500, 1500);
+        int clicks = 0;
+        connect(&list, &ListBox::Click, [&] { ++clicks; });
+        list.AddItem(QStringLiteral("x"));
+        list.AddItem(QStringLiteral("y"));
+        QCOMPARE(list.ListIndex(), -1);
+        list.SetListIndex(1);
+        QCOMPARE(clicks, 1);
+        QCOMPARE(list.ListIndex(), 1);
+        list.Clear();
+        list.AddItem(QStringLiteral("z"));
+        list.SetListIndex(0); // after clearing, selecting the first entry clicks again
+        QCOMPARE(clicks, 2);
+    }
+
+    void realMessageBoxesHaveGermanButtonsAndTheirStyle()
+    {
+        auto real = MakeQtDialogService();
+        WhenDialogShows([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            QStringList captions;
+            for (QAbstractButton* b : box->buttons())
+                captions << b->text();
+            captions.sort();
+            QCOMPARE(captions, QStringList({"Ja", "Nein"}));
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));
+            QCOMPARE(box->windowTitle(), QStringLiteral("Rechenkov"));
+            QCOMPARE(box->text(), QStringLiteral("Das Programm beenden?"));
+            box->defaultButton()->click();
+        });
+        QCOMPARE(real->MsgBox(QStringLiteral("Das Programm beenden?\r"), MsgStyle::YesNoStop, QStringLiteral("Rechenkov")),
+                 MsgResult::No);
+
+        WhenDialogShows([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QCOMPARE(box->icon(), QMessageBox::Question);
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == QStringLiteral("Ja"))
+                    b->click();
+        });
+        QCOMPARE(real->MsgBox(QStringLiteral("Drucken?\r"), MsgStyle::YesNoQuestion, QStringLiteral("Drucken")),
+                 MsgResult::Yes);
+
+        WhenDialogShows([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Ja"));
+            box->defaultButton()->click();
+        });
+        QCOMPARE(real->MsgBox(QStringLiteral("Beenden?\r"), MsgStyle::YesNoStopYesDefault, QStringLiteral("x")),
+                 MsgResult::Yes);
+
+        WhenDialogShows([](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QCOMPARE(box->buttons().size(), 1);
+            QCOMPARE(box->buttons().first()->text(), QStringLiteral("OK"));
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->text(), QStringLiteral("Zeile 1\nZeile 2"));
+            box->buttons().first()->click();
+        });
+        QCOMPARE(real->MsgBox(QStringLiteral("Zeile 1\rZeile 2\r"), MsgStyle::OkOnly, QStringLiteral("Hinweis")),
+                 MsgResult::Ok);
+    }
+
+    void realInputBoxReturnsTheTextOrNothingOnCancel()
+    {
+        auto real = MakeQtDialogService();
+        WhenDialogShows([](QWidget* w) {
+            auto* dialog = qobject_cast<QInputDialog*>(w);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->textValue(), QStringLiteral("KOVTAB.LST"));
+            QCOMPARE(dialog->labelText(), QStringLiteral("Name der Datei:"));
+            QStringList captions;
+            for (QPushButton* b : dialog->findChildren<QPushButton*>())
+                captions << b->text();
+            captions.sort();
+            QCOMPARE(captions, QStringList({"Abbrechen", "OK"}));
+            dialog->setTextValue(QStringLiteral("NEU.LST"));
+            dialog->accept();
+        });
+        QCOMPARE(real->InputBox(QStringLiteral("Name der Datei:"), QStringLiteral("Tabelle speichern"),
+                                QStringLiteral("KOVTAB.LST")),
+                 QStringLiteral("NEU.LST"));
+        WhenDialogShows([](QWidget* w) { qobject_cast<QInputDialog*>(w)->reject(); });
+        QCOMPARE(real->InputBox(QStringLiteral("Neuer Benutzer:"), QStringLiteral("Eingabe"), QString()), QString());
+    }
+};
+
+QTEST_MAIN(TestLayer)
+#include "test_layer.moc"
