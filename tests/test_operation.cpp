@@ -1,0 +1,224 @@
+// The operation button's cycle with its menus and minus hint, and the
+// computer button's new rows.
+
+#include "TestSupport.h"
+
+#include "app/Label.h"
+#include "app/ListBox.h"
+#include "app/MODUL1.h"
+#include "app/OptionButton.h"
+#include "app/Platform.h"
+#include "app/PictureBox.h"
+#include "app/Windows.h"
+#include "main_window/Form1.h"
+#include "rows/ColumnRules.h"
+#include "rows/Form2.h"
+
+#include <QTest>
+
+#include <functional>
+
+using namespace MODUL1;
+
+namespace {
+
+using Table = std::vector<Cell>;
+
+Table Snapshot()
+{
+    Table t;
+    for (int k = 1; k <= 7; ++k)
+        for (int i = 1; i <= 10; ++i)
+            t.push_back(ColumnAt(k)[i]);
+    return t;
+}
+
+// Every GenerateRows seeds from the clock; a clock that moves on makes each new table different.
+void UseMovingClock()
+{
+    Platform::SetTimeOfDay([] {
+        static double now = 1000.25;
+        return now += 7.5;
+    });
+}
+
+// The expected result of line 1 for calculation row `row` as the task set-up computes it.
+QString ExpectedLine1(int row, int operation)
+{
+    const rows::ColumnPair p = rows::CalcRowPair(row);
+    const long long x = ValueOf(ColumnAt(p.first)[1]);
+    const long long y = ValueOf(ColumnAt(p.second)[1]);
+    return QString::number(operation == 1 ? x + y : operation == 2 ? std::llabs(x - y) : x * y);
+}
+
+// Records what the program looked like at the moment a message was shown.
+class ProbingDialogs final : public DialogService {
+public:
+    std::function<void()> probe;
+    int messages = 0;
+    MsgResult MsgBox(const QString&, MsgStyle, const QString&) override
+    {
+        ++messages;
+        probe();
+        return MsgResult::Ok;
+    }
+    QString InputBox(const QString&, const QString&, const QString&) override { return QString(); }
+};
+
+int HintCount(const ScriptedDialogs& dialogs)
+{
+    int n = 0;
+    for (const DialogCall& call : dialogs.calls) {
+        if (call.text == QStringLiteral("Bei Minus gilt: Große Zahl minus kleine Zahl.\r")
+            && call.title == QStringLiteral("Hinweis") && call.style == MsgStyle::OkOnly)
+            ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+class TestOperation : public QObject {
+    Q_OBJECT
+private slots:
+    void cycleSwitchesSignMenuAndRows()
+    {
+        FreshProgram();
+        UseMovingClock();
+        Form1& w = Instance<Form1>();
+        struct Step {
+            PictureBox* store;
+            short operation;
+            const char* first;
+            const char* last;
+        };
+        const Step steps[] = {{w.Bild5, 2, "a-b", "f-g"}, {w.Bild6, 3, "a*b", "f*g"}, {w.Bild4, 1, "a+b", "f+g"}};
+        for (const Step& step : steps) {
+            w.Liste1->SetListIndex(6);
+            CurrentLine = 7;
+            w.Bezeichnung2->SetTop(4300);
+            const Table before = Snapshot();
+            w.Bild8_Click();
+            QCOMPARE(Operation, step.operation);
+            QVERIFY(w.Bild8->GetPicture() == step.store->GetPicture());
+            QVERIFY(w.Bild8->GetPicture() != w.Bild7->GetPicture());
+            QCOMPARE(w.Liste1->ListCount(), 21);
+            QCOMPARE(w.Liste1->List(0), QString::fromUtf8(step.first));
+            QCOMPARE(w.Liste1->List(20), QString::fromUtf8(step.last));
+            QCOMPARE(w.Liste1->ListIndex(), 0);
+            QCOMPARE(CalcRow, short(1));
+            QCOMPARE(CurrentLine, short(1));
+            QCOMPARE(w.Bezeichnung2->Top(), 1300);
+            QVERIFY(Snapshot() != before);
+            // The task was set up on the new numbers, not on the table the menu drew.
+            QCOMPARE(w.Bezeichnung3->Caption(), ExpectedLine1(1, step.operation));
+        }
+        // In the times table every column holds the digits themselves; plus is back to larger numbers.
+        QVERIFY(ValueOf(a[1]) >= 100);
+    }
+
+    void minusHintFollowsTheOption_data()
+    {
+        QTest::addColumn<int>("option");
+        QTest::addColumn<int>("hints");
+        QTest::addColumn<int>("optionAfter");
+        QTest::newRow("every switch") << 1 << 2 << 1;
+        QTest::newRow("first switch only") << 2 << 1 << 3;
+        QTest::newRow("never") << 3 << 0 << 3;
+    }
+
+    void minusHintFollowsTheOption()
+    {
+        QFETCH(int, option);
+        QFETCH(int, hints);
+        QFETCH(int, optionAfter);
+        ScriptedDialogs& dialogs = FreshProgram();
+        Form1& w = Instance<Form1>();
+        if (option != 2) {
+            OptionButton* chosen = option == 1 ? Instance<Form2>().Option1 : Instance<Form2>().Option3;
+            chosen->SetValue(true);
+        }
+        for (int click = 0; click < 6; ++click) // two full rounds, two switches to minus
+            w.Bild8_Click();
+        QCOMPARE(HintCount(dialogs), hints);
+        QCOMPARE(int(dialogs.calls.size()), hints);
+        Form2& editor = Instance<Form2>();
+        QVERIFY(!editor.isVisible());
+        OptionButton* options[] = {editor.Option1, editor.Option2, editor.Option3};
+        for (int k = 1; k <= 3; ++k)
+            QCOMPARE(options[k - 1]->Value(), k == optionAfter);
+    }
+
+    void firstSwitchCreatesTheHiddenEditor()
+    {
+        FreshProgram();
+        Form1& w = Instance<Form1>();
+        QVERIFY(!Exists<Form2>());
+        w.Bild8_Click();
+        QVERIFY(Exists<Form2>());
+        QVERIFY(!Instance<Form2>().isVisible());
+    }
+
+    void hintComesAfterTheMinusTableIsDrawn()
+    {
+        FreshProgram();
+        UseMovingClock();
+        Form1& w = Instance<Form1>();
+        auto dialogs = std::make_unique<ProbingDialogs>();
+        ProbingDialogs* probe = dialogs.get();
+        Table atHint;
+        QStringList printedAtHint;
+        probe->probe = [&] {
+            QCOMPARE(Operation, short(2));
+            QCOMPARE(w.Liste1->List(0), QStringLiteral("a-b"));
+            atHint = Snapshot();
+            printedAtHint = PrintedTexts(w.Drawing());
+        };
+        SetDialogService(std::move(dialogs));
+        w.Bild8_Click();
+        QCOMPARE(probe->messages, 1);
+        QCOMPARE(atHint, Snapshot());
+        QCOMPARE(printedAtHint, PrintedTexts(w.Drawing()));
+        QVERIFY(printedAtHint.contains(CellDrawText(a[1])));
+        QVERIFY(printedAtHint.contains(CellDrawText(g[9])));
+    }
+
+    void newRowsKeepOperationSelectionAndInput()
+    {
+        ScriptedDialogs& dialogs = FreshProgram();
+        UseMovingClock();
+        Form1& w = Instance<Form1>();
+        w.Bild8_Click(); // minus
+        dialogs.calls.clear();
+        w.Liste1->SetListIndex(4);
+        const QStringList menu = [&] {
+            QStringList items;
+            for (int i = 0; i < w.Liste1->ListCount(); ++i)
+                items << w.Liste1->List(i);
+            return items;
+        }();
+        CurrentLine = 4;
+        w.Bezeichnung2->SetTop(2800);
+        w.Bezeichnung2->SetCaption(QStringLiteral("12"));
+        const Table before = Snapshot();
+
+        w.Bild2_Click();
+        QCOMPARE(Operation, short(2));
+        QVERIFY(w.Bild8->GetPicture() == w.Bild5->GetPicture());
+        QCOMPARE(w.Liste1->ListIndex(), 4);
+        QCOMPARE(CalcRow, short(5));
+        QCOMPARE(w.Liste1->List(0), menu.first());
+        QCOMPARE(w.Liste1->ListCount(), int(menu.size()));
+        QCOMPARE(CurrentLine, short(1));
+        QCOMPARE(w.Bezeichnung2->Top(), 1300);
+        QCOMPARE(w.Bezeichnung2->Caption(), QStringLiteral("12"));
+        QVERIFY(Snapshot() != before);
+        QCOMPARE(w.Bezeichnung3->Caption(), ExpectedLine1(5, 2));
+        QVERIFY(dialogs.calls.empty());
+        for (int k = 1; k <= 7; ++k)
+            QVERIFY(!ColumnAt(k)[10].has_value());
+    }
+};
+
+QTEST_MAIN(TestOperation)
+#include "test_operation.moc"
