@@ -1,0 +1,63 @@
+// Disk side of row files; the format itself is in RowFile.cpp.
+#include "rows/RowFileIO.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <array>
+
+namespace rows {
+
+ReadResult LoadRowFile(const QString& path)
+{
+    QFile file(path);
+    // Unbuffered: our own block is the only copy of the data held in memory.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {};
+
+    std::array<char, 512> block{};
+    qint64 filled = 0;
+    qint64 pos = 0;
+    bool readFailed = false;
+    const std::function<int()> next = [&]() -> int {
+        if (pos == filled) {
+            filled = file.read(block.data(), static_cast<qint64>(block.size()));
+            pos = 0;
+            if (filled <= 0) {
+                readFailed = filled < 0;
+                filled = 0;
+                return -1;
+            }
+        }
+        return static_cast<unsigned char>(block[static_cast<std::size_t>(pos++)]);
+    };
+
+    ReadResult result = ReadRowFields(next);
+    if (readFailed)
+        result.ok = false;
+    return result;
+}
+
+bool SaveRowFile(const QString& path, const QStringList& items63)
+{
+    if (items63.size() != kFieldCount)
+        return false;
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(kFieldCount));
+    for (const QString& item : items63)
+        items.push_back(item.toLatin1().toStdString());
+    const std::string bytes = FormatRowFile(items);
+    if (bytes.empty())
+        return false;
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace rows
