@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     qt6-base-dev qt6-translations-l10n cmake ninja-build g++ pkg-config
     fonts-dejavu-core fonts-liberation2
-    xvfb xauth poppler-utils
+    xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev
     ${RECHENKOV_EXTRA_PACKAGES:-}
 )
 missing=()

@@ -1,0 +1,29 @@
+# Installing Rechenkov on a desktop: the program, its menu entry, its icon in
+# the hicolor theme and its AppStream metadata; and a Debian package of it.
+
+include(GNUInstallDirs)
+
+install(TARGETS rechenkov RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/desktop/org.example.Rechenkov.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/desktop/org.example.Rechenkov.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+foreach(size 32 64 128 256)
+    install(FILES resources/desktop/icons/${size}x${size}/org.example.Rechenkov.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME rechenkov)
+set(CPACK_PACKAGE_VENDOR "Rechenkov developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Arithmetic trainer for primary-school children")
+set(CPACK_PACKAGE_DESCRIPTION "Rechenkov shows a table of number columns in which children practise\nplus, minus and times tasks line by line, with a small reward game\nafter every 18th right answer. German user interface.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Rechenkov developers <rechenkov@example.org>")
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Fonts that stand in for the ones the layout names, and Qt's German texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+include(CPack)
