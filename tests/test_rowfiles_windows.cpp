@@ -16,6 +16,7 @@
 #include "rows/Form2.h"
 
 #include <QDir>
+#include <QListWidget>
 #include <QTest>
 
 using namespace MODUL1;
@@ -97,8 +98,12 @@ private slots:
 
         const Cell oldA2 = a[2];
         CurrentLine = 5;
+        // A real click: the handler must see the clicked entry as the selected one.
         main.Datei1->SetVisible(true);
-        QVERIFY(Choose(main.Datei1, QStringLiteral("MEINE.LST")));
+        QListWidget* names = main.Datei1->Widget();
+        const QList<QListWidgetItem*> found = names->findItems(QStringLiteral("MEINE.LST"), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, names->visualItemRect(found[0]).center());
         QVERIFY(!main.Datei1->Visible());
         QCOMPARE(a[1], Cell(7)); // leading zeros are lost
         QCOMPARE(a[2], oldA2);

@@ -19,8 +19,11 @@ ListBox::ListBox(QWidget* parent, const QString& name, int left, int top, int wi
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setUniformItemSizes(true);
     list_->viewport()->installEventFilter(this);
-    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    // Click comes once the clicked item is selected, so that the handler
+    // reads the new ListIndex. A list that only gains a current row (Qt gives
+    // one on keyboard focus) selects nothing and raises no Click.
+    connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
+        if (ListIndex() >= 0)
             emit Click();
     });
     BackColorChanged();
@@ -58,8 +61,10 @@ void ListBox::SetListIndex(int index)
         return;
     }
     if (index == list_->currentRow()) {
-        list_->item(index)->setSelected(true);
-        emit Click();
+        if (list_->item(index)->isSelected())
+            emit Click();
+        else
+            list_->item(index)->setSelected(true); // raises Click
         return;
     }
     list_->setCurrentRow(index);
@@ -80,7 +85,8 @@ bool ListBox::eventFilter(QObject* watched, QEvent* event)
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QListWidgetItem* item = list_->itemAt(mouse->position().toPoint());
-        if (item && list_->row(item) == list_->currentRow() && mouse->button() == Qt::LeftButton) {
+        if (item && item->isSelected() && list_->row(item) == list_->currentRow()
+            && mouse->button() == Qt::LeftButton) {
             const bool handled = Control::eventFilter(watched, event);
             emit Click();
             return handled;
