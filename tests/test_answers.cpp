@@ -12,6 +12,7 @@
 #include "main_window/Form1.h"
 
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QtTest>
 
 using namespace MODUL1;
@@ -46,6 +47,7 @@ private slots:
     void typingAndEditingTheInputField();
     void wrongAnswersAreCountedAndLeaveEverythingElse();
     void rightAnswerMarksCountsAndMovesOn();
+    void keysReachingAFocusedControlAreHandledOnce();
     void lineNineWrapsToLineOne();
     void everyEighteenthRightAnswerOpensTheGame();
 };
@@ -148,6 +150,27 @@ void TestAnswers::rightAnswerMarksCountsAndMovesOn()
     AnswerRight(w);
     QCOMPARE(w.Bezeichnung5->Caption(), QStringLiteral("10000000000"));
     QVERIFY(w.isVisible());
+}
+
+void TestAnswers::keysReachingAFocusedControlAreHandledOnce()
+{
+    // On the desktop the keys go to the focused menu, which passes Enter and
+    // Backspace on to its parents; the window must check the answer once.
+    ScriptedDialogs& dialogs = FreshProgram();
+    Form1& w = Instance<Form1>();
+    w.Show();
+    QWidget* menu = w.Liste1->Widget();
+    for (QChar ch : w.Bezeichnung3->Caption())
+        QTest::keyClick(menu, ch.toLatin1());
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(w.Bezeichnung5->Caption(), QStringLiteral("1"));
+    QCOMPARE(w.Bezeichnung4->Caption(), QStringLiteral("0"));
+    QVERIFY(dialogs.calls.empty());
+
+    QTest::keyClick(menu, Qt::Key_4);
+    QTest::keyClick(menu, Qt::Key_2);
+    QTest::keyClick(menu, Qt::Key_Backspace);
+    QCOMPARE(w.Bezeichnung2->Caption(), QStringLiteral("4"));
 }
 
 void TestAnswers::lineNineWrapsToLineOne()

@@ -98,6 +98,9 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
             deliveringKey_ = true;
             QCoreApplication::sendEvent(widget, key);
             deliveringKey_ = false;
+            // The delivery above already passed a key the control ignored up
+            // to its parents; accepted, it goes no further up a second time.
+            key->accept();
             return true;
         }
     }
