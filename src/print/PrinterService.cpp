@@ -10,6 +10,7 @@
 #include <QPrinterInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
