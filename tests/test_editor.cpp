@@ -62,8 +62,12 @@ private slots:
             for (int i = 1; i <= 9; ++i)
                 QCOMPARE(list->List(i - 1), k == 2 && i == 4 ? QString() : QString::number(10 * k + i));
         }
-        // Unsaved edits are replaced when the editor is shown again.
+        // The waste bin zeroes the lists only; showing again brings back the table.
         editor.Bild3_Click();
+        for (int k = 1; k <= 7; ++k)
+            for (int i = 0; i < 9; ++i)
+                QCOMPARE(editor.ListeAt(k)->List(i), QStringLiteral("0"));
+        QCOMPARE(g[9], Cell(79));
         editor.Show();
         QCOMPARE(editor.Liste1->List(0), QStringLiteral("11"));
     }
@@ -78,10 +82,23 @@ private slots:
         QCOMPARE(SelectedList, short(5));
         for (int k = 1; k <= 7; ++k)
             QCOMPARE(editor.ListeAt(k)->BackColor(), k == 5 ? Bgr(0x0000FFFF) : ClassicColor(15));
-        // Showing again unmarks every list but remembers which one was marked.
+        // Showing again unmarks every list but remembers which one was marked;
+        // that list then has no selected item, so Enter has nothing to overwrite.
         editor.Show();
         QCOMPARE(editor.Liste5->BackColor(), ClassicColor(15));
         QCOMPARE(SelectedList, short(5));
+        Type(editor, {53, KeyCode::Return});
+        for (int i = 1; i <= 9; ++i)
+            QCOMPARE(editor.Liste5->List(i - 1), QString::number(50 + i));
+    }
+
+    void enterBeforeAnyListWasClickedChangesNothing()
+    {
+        Form2& editor = OpenEditor();
+        Type(editor, {53, KeyCode::Return});
+        for (int k = 1; k <= 7; ++k)
+            for (int i = 1; i <= 9; ++i)
+                QCOMPARE(editor.ListeAt(k)->List(i - 1), QString::number(10 * k + i));
     }
 
     void typedValueGoesIntoTheSelectedItem()
@@ -122,19 +139,6 @@ private slots:
         QCOMPARE(editor.Text1->Text(), QStringLiteral("8")); // the key reached the holder after the entry changed
     }
 
-    void enterWithoutATargetChangesNothing()
-    {
-        Form2& editor = OpenEditor();
-        Type(editor, {53, KeyCode::Return});
-        // Marked once, then shown again: the list is marked by number but has no selected item.
-        editor.Liste1->SetListIndex(0);
-        editor.Show();
-        editor.PreviewKey(KeyCode::Return);
-        for (int k = 1; k <= 7; ++k)
-            for (int i = 1; i <= 9; ++i)
-                QCOMPARE(editor.ListeAt(k)->List(i - 1), QString::number(10 * k + i));
-    }
-
     void entryNeverGrowsWiderThanItsBox()
     {
         Form2& editor = OpenEditor();
@@ -154,16 +158,6 @@ private slots:
         QCOMPARE(editor.Bezeichnung9->Caption(), entry.chopped(1));
     }
 
-    void wasteBinZeroesTheListsOnly()
-    {
-        Form2& editor = OpenEditor();
-        editor.Bild3_Click();
-        for (int k = 1; k <= 7; ++k)
-            for (int i = 0; i < 9; ++i)
-                QCOMPARE(editor.ListeAt(k)->List(i), QStringLiteral("0"));
-        QCOMPARE(g[9], Cell(79));
-    }
-
     void optionsFormOneGroup()
     {
         Form2& editor = Instance<Form2>();
@@ -171,8 +165,6 @@ private slots:
         editor.Option1->Widget()->click();
         QVERIFY(editor.Option1->Value());
         QVERIFY(!editor.Option2->Value() && !editor.Option3->Value());
-        editor.Option1->Widget()->click(); // clicking the selected one keeps it
-        QVERIFY(editor.Option1->Value());
         editor.Option3->SetValue(true);
         QVERIFY(!editor.Option1->Value() && editor.Option3->Value());
     }
@@ -183,13 +175,6 @@ private slots:
         Form1& main = Instance<Form1>();
         main.Hide();
         editor.close(); // the title-bar close box
-        QVERIFY(!editor.isVisible());
-        QVERIFY(main.isVisible());
-        QVERIFY(Exists<Form2>());
-        main.Bild13_DblClick();
-        QVERIFY(editor.isVisible());
-        QVERIFY(!main.isVisible());
-        editor.Bild1_Click();
         QVERIFY(!editor.isVisible());
         QVERIFY(main.isVisible());
     }
