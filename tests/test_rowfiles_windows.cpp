@@ -11,6 +11,7 @@
 #include "app/MODUL1.h"
 #include "app/Picture.h"
 #include "app/PictureBox.h"
+#include "app/TextBox.h"
 #include "app/Windows.h"
 #include "main_window/Form1.h"
 #include "rows/Form2.h"
@@ -218,6 +219,7 @@ private slots:
         Form2& editor = Instance<Form2>();
         editor.Show();
         QVERIFY(Choose(editor.Datei1, fixture));
+        QVERIFY(editor.Text1->HasFocus());
         for (int field = 0; field < 63; ++field)
             QCOMPARE(CellAt(field), field < fieldsRead ? Cell(FixtureValue(field)) : Cell(5));
         const bool loaded = fieldsRead == 63;

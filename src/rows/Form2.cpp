@@ -155,6 +155,9 @@ void Form2::Datei1_Click()
     const QString name = Datei1->FileName();
     if (name.isEmpty())
         return;
+    // Digits typed next are meant for the entry; left in the file list they
+    // would jump to a file whose name starts with that digit and load it.
+    Text1->SetFocus();
     const rows::ReadResult read = rows::LoadRowFile(name);
     const auto readCount = static_cast<int>(read.cells.size());
     // The counters stop where reading stopped.
