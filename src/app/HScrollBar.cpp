@@ -1,11 +1,16 @@
 #include "app/HScrollBar.h"
 
+#include <QGuiApplication>
 #include <QScrollBar>
 
 HScrollBar::HScrollBar(QWidget* parent, const QString& name, int left, int top, int width, int height)
     : Control(parent, name, left, top, width, height), bar_(new QScrollBar(Qt::Horizontal, this))
 {
     bar_->setGeometry(rect());
+    // The bar keeps the desktop's colours, not the green of the window it sits on.
+    QPalette desktop = QGuiApplication::palette();
+    desktop.setResolveMask(~QPalette::ResolveMask(0));
+    bar_->setPalette(desktop);
     bar_->setPageStep(1);
     bar_->setSingleStep(1);
     setFocusProxy(bar_);
