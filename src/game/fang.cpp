@@ -63,6 +63,9 @@ void fang::Form_Activate()
     s.Print(QStringLiteral("          Zum Starten hier klicken . . ."));
     s.Print();
     s.Print(QStringLiteral("          (Anleitung über Hilfe-Knopf)"));
+    // The child arrives here from typing answers; with the focus on the quit
+    // button an Enter or a blank would ask to end the game before it began.
+    Bild5->setFocus();
 }
 
 void fang::Form_KeyDown(int keyCode, int)
