@@ -4,6 +4,7 @@
 
 #include "game/fang.h"
 
+#include "app/Accessibility.h"
 #include "app/Colors.h"
 #include "app/CommandButton.h"
 #include "app/Fonts.h"
@@ -150,6 +151,13 @@ void fang::BuildLayout()
     setTabOrder(Befehl1, HBildlauf1->Widget());
     setTabOrder(HBildlauf1->Widget(), Befehl2);
     setTabOrder(Befehl2, Bild5);
+
+    // What each control does, for screen readers and as a tooltip.
+    Describe(Befehl1, QStringLiteral("Spiel beenden"), QStringLiteral("Spiel beenden"));
+    Describe(Befehl2, QStringLiteral("Hilfe zum Spiel"), QStringLiteral("Hilfe zum Spiel"));
+    Describe(Bild5, QStringLiteral("Spielfeld: zum Starten klicken"), QStringLiteral("Spielfeld: zum Starten klicken"));
+    Describe(HBildlauf1, QStringLiteral("Geschwindigkeit"),
+             QStringLiteral("Geschwindigkeit: links schnell, rechts langsam"));
 }
 
 void fang::ConnectEvents()

@@ -3,6 +3,7 @@
 
 #include "info/KOVLABEL.h"
 
+#include "app/Accessibility.h"
 #include "app/Colors.h"
 #include "app/Fonts.h"
 #include "app/Label.h"
@@ -102,6 +103,10 @@ void KOVLABEL::BuildLayout()
     Bezeichnung8->SetCaption(QStringLiteral("www.example.org/rechenkov"));
     Bezeichnung8->setFont(font());
     Bezeichnung8->SetAlignment(Qt::AlignHCenter);
+
+    // Both close targets say so to screen readers and as a tooltip.
+    Describe(Bild1, QStringLiteral("Info schließen"), QStringLiteral("Info schließen"));
+    Describe(Bezeichnung1, QStringLiteral("Info schließen"), QStringLiteral("Info schließen"));
 }
 
 void KOVLABEL::ConnectEvents()

@@ -4,6 +4,7 @@
 
 #include "main_window/Form1.h"
 
+#include "app/Accessibility.h"
 #include "app/Colors.h"
 #include "app/FileListBox.h"
 #include "app/Fonts.h"
@@ -140,6 +141,24 @@ void Form1::BuildLayout()
 
     // Only the two lists take the keyboard focus; the menu comes first.
     setTabOrder(Liste1->Widget(), Datei1->Widget());
+
+    // What each button does, for screen readers and as a tooltip; the
+    // pictures alone say nothing to someone who cannot see them.
+    Describe(Bild1, QStringLiteral("Programm beenden"), QStringLiteral("Programm beenden"));
+    Describe(Bild2, QStringLiteral("Neue Zahlen"), QStringLiteral("Neue Zahlen"));
+    Describe(Bild3, QStringLiteral("Tabelle drucken"), QStringLiteral("Tabelle drucken"));
+    Describe(Bild12, QStringLiteral("Hilfe"), QStringLiteral("Hilfe"));
+    Describe(Bild15, QStringLiteral("Tastenhilfe"), QStringLiteral("Tastenhilfe"));
+    Describe(Bild9, QStringLiteral("Programm-Info"), QStringLiteral("Programm-Info"));
+    Describe(Bild8, QStringLiteral("Rechenart wechseln"), QStringLiteral("Rechenart wechseln"));
+    Describe(Bild10, QStringLiteral("Wann gibt es eine Belohnung?"), QStringLiteral("Wann gibt es eine Belohnung?"));
+    Describe(Bild11, QStringLiteral("Wie viele Aufgaben fehlen noch?"),
+             QStringLiteral("Wie viele Aufgaben fehlen noch?"));
+    Describe(Bezeichnung1, QStringLiteral("Benutzernamen ändern"), QStringLiteral("Benutzernamen ändern"));
+    Describe(Liste1, QStringLiteral("Rechenreihe wählen"), QStringLiteral("Rechenreihe wählen"));
+    Describe(Datei1, QStringLiteral("Tabelle laden"), QStringLiteral("Gespeicherte Tabelle laden"));
+    // The input field's description names the current task; SetUpTask keeps it up to date.
+    Describe(Bezeichnung2, QStringLiteral("Eingabefeld"), QStringLiteral("Hier erscheint deine Zahl"));
 }
 
 void Form1::ConnectEvents()

@@ -1,6 +1,7 @@
 // Setting up the current task: the expected result in the hidden label
 // Bezeichnung3, the red frames around the two columns of the calculation row,
-// the bracket below them and the operation's sign under the bracket.
+// the bracket below them, the operation's sign under the bracket, and the
+// task spoken by screen readers for the red input field.
 
 #include "main_window/Form1.h"
 
@@ -10,7 +11,34 @@
 #include "app/PictureBox.h"
 #include "rows/ColumnRules.h"
 
+#include <utility>
+
 using namespace MODUL1;
+
+namespace {
+
+// The task as a screen reader speaks it for the input field, such as
+// "Zeile 3: 300 + 440". For minus the larger number comes first, as the
+// child takes the smaller from the larger.
+QString TaskDescription(int line, long long p, long long q, int operation)
+{
+    QString sign;
+    if (operation == 1) {
+        sign = QStringLiteral("+");
+    } else if (operation == 2) {
+        sign = QStringLiteral("\u2212");
+        if (p < q)
+            std::swap(p, q);
+    } else if (operation == 3) {
+        sign = QStringLiteral("\u00D7");
+    } else {
+        return QString();
+    }
+    return QStringLiteral("Zeile %1: %2 %3 %4")
+        .arg(QString::number(line), QString::number(p), sign, QString::number(q));
+}
+
+} // namespace
 
 void Form1::SetUpTask()
 {
@@ -29,6 +57,7 @@ void Form1::SetUpTask()
             Bezeichnung3->SetCaption(QString::number(p - q));
         else if (Operation == 3)
             Bezeichnung3->SetCaption(QString::number(p * q));
+        Bezeichnung2->setAccessibleDescription(TaskDescription(CurrentLine, p, q, Operation));
     }
     // For minus the child always takes the smaller number from the larger
     // one, so a negative difference is expected as its amount.

@@ -4,6 +4,7 @@
 
 #include "rows/Form2.h"
 
+#include "app/Accessibility.h"
 #include "app/Colors.h"
 #include "app/FileListBox.h"
 #include "app/Fonts.h"
@@ -71,6 +72,9 @@ ListBox* MakeColumnList(QWidget* parent, int n, const QColor& back)
     auto* list = new ListBox(parent, QStringLiteral("Liste%1").arg(n), left, 1560, 615, 2190);
     list->SetBackColor(back);
     list->SetDesignFont(kSansSerif, 9.75, true);
+    const QChar letter(u'a' + (n - 1));
+    Describe(list, QStringLiteral("Spalte %1").arg(letter),
+             QStringLiteral("Spalte %1: Zeile anklicken, Zahl tippen, mit Enter einsetzen").arg(letter));
     return list;
 }
 
@@ -82,6 +86,7 @@ OptionButton* MakeOption(QWidget* frame, const char* name, int top, const QStrin
     option->SetForeColor(SystemWindowText());
     option->SetDesignFont(QStringLiteral("Arial"), 9.75, false);
     option->SetValue(selected);
+    Describe(option, caption, QStringLiteral("Wann der Hinweis zu Minusaufgaben erscheint"));
     return option;
 }
 
@@ -168,6 +173,12 @@ void Form2::BuildLayout()
                         Text1->Widget(),  Option1->Widget(), Option2->Widget(), Option3->Widget()};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+
+    // What each button does, for screen readers and as a tooltip.
+    Describe(Bild1, QStringLiteral("Zurück zum Hauptfenster"), QStringLiteral("Zurück zum Hauptfenster"));
+    Describe(Bild2, QStringLiteral("Tabelle speichern"), QStringLiteral("Tabelle speichern"));
+    Describe(Bild3, QStringLiteral("Alle Werte auf 0 setzen"), QStringLiteral("Alle Werte auf 0 setzen"));
+    Describe(Datei1, QStringLiteral("Tabelle laden"), QStringLiteral("Tabelle laden"));
 }
 
 void Form2::ConnectEvents()
