@@ -1,6 +1,8 @@
 #pragma once
 // The persistent drawing surface of a window or picture box: a backing image
 // painted under the child controls, so what is drawn survives being covered.
+// Operations are inked into the image when it is next painted or read, so a
+// window that draws before it is first shown does not wait for fonts then.
 // It carries the drawing state (font name and size, colour, line width in
 // pixels, current position in twips). Every operation is also kept in a
 // display list, cleared by Cls, so tests can check what was drawn where.
@@ -28,6 +30,7 @@ struct DrawOp {
     QString fontName;
     double fontSize = 0;
     bool bold = false;
+    QFont font; // the whole font the text is drawn in
 };
 
 class Surface {
@@ -46,9 +49,13 @@ public:
     void SetDrawWidth(int pixels) { drawWidth_ = pixels; }
     int DrawWidth() const { return drawWidth_; }
     void SetCurrentX(int twips) { currentX_ = twips; }
-    void SetCurrentY(int twips) { currentY_ = twips; }
+    void SetCurrentY(int twips)
+    {
+        currentY_ = twips;
+        pendingLines_ = 0;
+    }
     int CurrentX() const { return currentX_; }
-    int CurrentY() const { return currentY_; }
+    int CurrentY() const;
 
     // Removes everything drawn (not the controls) and starts at the top left again.
     void Cls();
@@ -64,19 +71,27 @@ public:
     int TextHeight() const;
 
     const std::vector<DrawOp>& Operations() const { return ops_; }
-    const QImage& Image() const { return image_; }
+    const QImage& Image() const;
     void Paint(QPainter& painter) const;
 
 private:
-    QFont PixelFont() const;
+    static QFont PixelFont(const QFont& font);
+    static int LineHeight(const QFont& font);
+    void Record(DrawOp::Kind kind, int x1, int y1, int x2, int y2, const QString& text, const QColor& color);
+    void Ink() const;
     void Changed();
 
     QWidget* owner_;
-    QImage image_;
+    mutable QImage image_;
+    mutable std::size_t inked_ = 0; // operations already in the image
     QFont font_;
     QColor foreColor_;
     int drawWidth_ = 1;
     int currentX_ = 0;
-    int currentY_ = 0;
+    mutable int currentY_ = 0;
+    // After a Print the position moves down by whole lines of the font it
+    // was printed in; measured only when somebody asks for it.
+    mutable int pendingLines_ = 0;
+    QFont pendingFont_;
     std::vector<DrawOp> ops_;
 };
