@@ -850,7 +850,8 @@ void Monkey::CheckInvariants()
         !std::all_of(expected.begin(), expected.end(), [](QChar ch) { return ch.isDigit(); }))
         return Fail(QStringLiteral("the expected result is \"%1\"").arg(expected));
     if (w.Bezeichnung2->Top() != 500 * CurrentLine + 800)
-        return Fail(QStringLiteral("the input field stands at %1 beside line %2").arg(w.Bezeichnung2->Top()).arg(CurrentLine));
+        return Fail(
+            QStringLiteral("the input field stands at %1 beside line %2").arg(w.Bezeichnung2->Top()).arg(CurrentLine));
 
     // The operation is recorded twice, in Operation and in Bild8's sign, and
     // the menu lists its calculation rows with the selected one at CalcRow.
@@ -864,7 +865,8 @@ void Monkey::CheckInvariants()
                         .arg(w.Liste1->List(0))
                         .arg(Operation));
     if (w.Liste1->ListIndex() != CalcRow - 1)
-        return Fail(QStringLiteral("the menu selects row %1, CalcRow is %2").arg(w.Liste1->ListIndex() + 1).arg(CalcRow));
+        return Fail(
+            QStringLiteral("the menu selects row %1, CalcRow is %2").arg(w.Liste1->ListIndex() + 1).arg(CalcRow));
 
     if (freshRows_) {
         const QString broken = ColumnRuleViolation();
@@ -894,9 +896,14 @@ void Monkey::CheckInvariants()
                 std::set<std::pair<int, int>> cells;
                 for (int i = 1; i <= CatchText.size(); ++i) {
                     if (DigitCol[i] < 0 || DigitCol[i] > 16 || DigitLine[i] < 0 || DigitLine[i] > 10)
-                        return Fail(QStringLiteral("character %1 stands at (%2, %3)").arg(i).arg(DigitCol[i]).arg(DigitLine[i]));
+                        return Fail(QStringLiteral("character %1 stands at (%2, %3)")
+                                        .arg(i)
+                                        .arg(DigitCol[i])
+                                        .arg(DigitLine[i]));
                     if (!cells.insert({DigitCol[i], DigitLine[i]}).second)
-                        return Fail(QStringLiteral("two characters share the cell (%1, %2)").arg(DigitCol[i]).arg(DigitLine[i]));
+                        return Fail(QStringLiteral("two characters share the cell (%1, %2)")
+                                        .arg(DigitCol[i])
+                                        .arg(DigitLine[i]));
                 }
             }
         }
@@ -906,7 +913,11 @@ void Monkey::CheckInvariants()
 QString Monkey::Report() const
 {
     QStringList lines;
-    lines << QStringLiteral("seed %1, event %2 of %3: %4").arg(seed_).arg(eventNumber_).arg(events_).arg(failure_);
+    lines << QStringLiteral("seed %1, event %2 of %3: %4")
+                 .arg(seed_)
+                 .arg(eventNumber_)
+                 .arg(events_)
+                 .arg(QString(failure_).replace(QLatin1Char('\r'), QStringLiteral("\\r")));
     lines << QStringLiteral("rerun with MONKEY_SEED=%1 MONKEY_EVENTS=%2; the last events, oldest first:")
                  .arg(seed_)
                  .arg(eventNumber_);
@@ -935,7 +946,8 @@ void Monkey::Step()
     case Win::None: Fail(QStringLiteral("no window is shown")); return;
     }
     ++tally_[QStringLiteral("events in ") + QString::fromLatin1(where)];
-    lastEvents_[lastEventCount_ % lastEvents_.size()] = QString::fromLatin1(where) + QStringLiteral(": ") + description_;
+    lastEvents_[lastEventCount_ % lastEvents_.size()] =
+        QString::fromLatin1(where) + QStringLiteral(": ") + description_;
     ++lastEventCount_;
     ReviewDialogs();
 }
