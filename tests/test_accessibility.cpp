@@ -85,6 +85,21 @@ class AccessibilityTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void labelsReadTheirCaption()
+    {
+        FreshProgram();
+        Form1& w = Instance<Form1>();
+        // The digits typed so far are the input field's value; its name stays its own.
+        w.Bezeichnung2->SetCaption(QStringLiteral("74"));
+        QCOMPARE(AccessibleText(w.Bezeichnung2, QAccessible::Value), QStringLiteral("74"));
+        QCOMPARE(AccessibleText(w.Bezeichnung2, QAccessible::Name), QStringLiteral("Eingabefeld"));
+        // A label without a name of its own is read by its caption.
+        auto* counter = new Label(&w, QStringLiteral("Probe"), 0, 0, 495, 255);
+        counter->SetCaption(QStringLiteral("Zeile 1\r\nZeile 2"));
+        QCOMPARE(AccessibleText(counter, QAccessible::Name), QStringLiteral("Zeile 1\nZeile 2"));
+        delete counter;
+    }
+
     void everyReachableControlIsNamedAndExplained()
     {
         FreshProgram();

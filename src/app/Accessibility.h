@@ -15,3 +15,8 @@ void Describe(QWidget* widget, const QString& name, const QString& toolTip);
 void Describe(ListBox* list, const QString& name, const QString& toolTip);
 void Describe(HScrollBar* bar, const QString& name, const QString& toolTip);
 void Describe(OptionButton* option, const QString& name, const QString& toolTip);
+
+// Lets screen readers read a label's caption: as its value (the digits typed
+// into the input field), and as its name when the label has none of its own
+// (the texts of the info window). Installed once at start-up.
+void InstallLabelAccessibility();

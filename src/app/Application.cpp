@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/Accessibility.h"
 #include "app/Fonts.h"
 #include "app/Picture.h"
 
@@ -12,6 +13,7 @@ void PrepareApplication(QApplication& app)
 {
     InstallFontSubstitutes();
     InitResources();
+    InstallLabelAccessibility();
     // Windows hand over by hiding themselves; only the quit button ends the program.
     app.setQuitOnLastWindowClosed(false);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
