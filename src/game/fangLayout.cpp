@@ -6,6 +6,7 @@
 
 #include "app/Accessibility.h"
 #include "app/Colors.h"
+#include "app/Palette.h"
 #include "app/CommandButton.h"
 #include "app/Fonts.h"
 #include "app/HScrollBar.h"
@@ -17,12 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-const QColor kLightGreen = Bgr(0x0080FF80);
-const QColor kGrey = Bgr(0x00808080);
-const QColor kWhite = Bgr(0x00FFFFFF);
-const QColor kRed = Bgr(0x000000FF);
-const QString kSansSerif = QStringLiteral("MS Sans Serif");
 
 Form::Settings WindowSettings()
 {

@@ -5,6 +5,7 @@
 
 #include "app/Accessibility.h"
 #include "app/Colors.h"
+#include "app/Palette.h"
 #include "app/Fonts.h"
 #include "app/Label.h"
 #include "app/Picture.h"
@@ -12,11 +13,6 @@
 #include "app/Shape.h"
 
 namespace {
-
-const QColor kPaleGreen = Bgr(0x00C0FFC0);
-const QColor kLightGreen = Bgr(0x0080FF80);
-const QColor kDarkGreen = Bgr(0x00008000);
-const QString kSansSerif = QStringLiteral("MS Sans Serif");
 
 Form::Settings WindowSettings()
 {

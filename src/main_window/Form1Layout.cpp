@@ -6,6 +6,7 @@
 
 #include "app/Accessibility.h"
 #include "app/Colors.h"
+#include "app/Palette.h"
 #include "app/FileListBox.h"
 #include "app/Fonts.h"
 #include "app/Label.h"
@@ -16,14 +17,6 @@
 #include <QListWidget>
 
 namespace {
-
-const QColor kPaleGreen = Bgr(0x00C0FFC0);
-const QColor kLightGreen = Bgr(0x0080FF80);
-const QColor kDarkGreen = Bgr(0x00008000);
-const QColor kRed = Bgr(0x000000FF);
-const QColor kYellow = Bgr(0x0000FFFF);
-const QColor kWhite = Bgr(0x00FFFFFF);
-const QString kSansSerif = QStringLiteral("MS Sans Serif");
 
 Form::Settings WindowSettings()
 {

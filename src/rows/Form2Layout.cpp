@@ -6,6 +6,7 @@
 
 #include "app/Accessibility.h"
 #include "app/Colors.h"
+#include "app/Palette.h"
 #include "app/FileListBox.h"
 #include "app/Fonts.h"
 #include "app/Frame.h"
@@ -21,14 +22,6 @@
 #include <QRadioButton>
 
 namespace {
-
-const QColor kPaleGreen = Bgr(0x00C0FFC0);
-const QColor kLightGreen = Bgr(0x0080FF80);
-const QColor kDarkGreen = Bgr(0x00008000);
-const QColor kYellow = Bgr(0x0000FFFF);
-const QColor kBlack = Bgr(0x00000000);
-const QColor kWhite = Bgr(0x00FFFFFF);
-const QString kSansSerif = QStringLiteral("MS Sans Serif");
 
 Form::Settings WindowSettings()
 {
