@@ -1,5 +1,6 @@
 #pragma once
-// What an X11 window manager is told about a window beyond Qt's own hints.
+// What an X11 window manager is told about a window beyond Qt's own hints,
+// and what the pointer does while the window manager drags a window.
 
 class QWidget;
 
@@ -8,3 +9,8 @@ class QWidget;
 // nothing on other platforms. Call after the native window exists and
 // before it is shown.
 void OfferMoveAndCloseOnly(QWidget* window);
+
+// Whether a mouse button is held down anywhere on the screen, as while the
+// user drags a window by its title bar (the window manager then has the
+// pointer, so Qt knows nothing of the button). False on other platforms.
+bool PointerButtonHeld(QWidget* window);
