@@ -198,6 +198,27 @@ private slots:
                                     .arg(QString::number(ValueOf(ColumnAt(1)[1])),
                                          QString::number(ValueOf(ColumnAt(2)[1]))));
     }
+
+    // The expected result and the other controls right of the client area are not in the tree.
+    void nothingOutOfSightIsSpoken()
+    {
+        FreshProgram();
+        Form1& w = Instance<Form1>();
+        w.Show();
+        QVERIFY(!w.Bezeichnung3->Caption().isEmpty());
+        for (QAccessible::Text kind : {QAccessible::Name, QAccessible::Value, QAccessible::Description})
+            QCOMPARE(AccessibleText(w.Bezeichnung3, kind), QString());
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&w);
+        QList<QObject*> children;
+        for (int i = 0; i < face->childCount(); ++i)
+            children.append(face->child(i)->object());
+        for (QWidget* hidden : std::initializer_list<QWidget*>{w.Bezeichnung3, w.Bild13, w.Bild7, w.Datei1})
+            QVERIFY2(!children.contains(hidden), qPrintable(hidden->objectName()));
+        for (QWidget* seen : std::initializer_list<QWidget*>{w.Bild1, w.Liste1, w.Bezeichnung2}) {
+            QVERIFY2(children.contains(seen), qPrintable(seen->objectName()));
+            QCOMPARE(face->indexOfChild(QAccessible::queryAccessibleInterface(seen)), children.indexOf(seen));
+        }
+    }
 };
 
 QTEST_MAIN(AccessibilityTest)

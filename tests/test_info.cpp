@@ -203,6 +203,35 @@ private slots:
         QCOMPARE(&Instance<KOVLABEL>(), &info);
         QVERIFY(info.isVisible());
     }
+
+    // Moved by the user, the window goes back to its place once the move ends.
+    void movedWindowGoesBackWhenTheMoveEnds()
+    {
+        KOVLABEL& info = ShownInfoWindow();
+        QCOMPARE(info.focusWidget(), info.Bild1); // tab index 0 holds the focus
+        const QPoint home = info.pos();
+        info.move(home + QPoint(40, 30));
+        QTRY_COMPARE(info.pos(), home);
+    }
+
+    // The outer size counts the window manager's frame: a window centres its
+    // frame once it has one, and windows made later take that frame at once.
+    void centringCountsTheFrame()
+    {
+        Form1& main = Instance<Form1>();
+        main.Show();
+        main.FrameArrived(QMargins(3, 24, 3, 3));
+        QCOMPARE(main.Height(), ToTwips(main.geometry().height() + 27));
+        QCOMPARE(main.geometry().top() - 24, ToPixels((main.ScreenHeight() - main.Height()) / 2));
+        QCOMPARE(main.geometry().left() - 3, ToPixels((main.ScreenWidth() - main.Width()) / 2));
+        main.Bild9_Click();
+        KOVLABEL& info = Instance<KOVLABEL>();
+        QCOMPARE(info.Width(), ToTwips(info.geometry().width() + 6));
+        // Its own frame, when it comes, places it again.
+        QTRY_COMPARE(info.geometry().left() - info.FrameMargins().left(),
+                     ToPixels((info.ScreenWidth() - info.Width()) / 2));
+        main.FrameArrived(QMargins()); // later programs in this process see no frame
+    }
 };
 
 QTEST_MAIN(InfoTest)

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <set>
+
 namespace {
 
 int Code(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, quint32 scanCode = 0, const QString& text = {})
@@ -103,6 +105,35 @@ private slots:
         QCOMPARE(s.Image().pixelColor(10, 10).alpha(), 0);
     }
 
+    // At fractional scales every line of one width covers as many device pixels as the others.
+    void linesAreEvenAtFractionalScales()
+    {
+        const auto runWidths = [](const QImage& image, QPoint from, QPoint step) {
+            std::set<int> widths;
+            int run = 0;
+            for (QPoint p = from; image.rect().contains(p); p += step) {
+                if (image.pixelColor(p).alpha() > 0)
+                    ++run;
+                else if (run > 0)
+                    widths.insert(std::exchange(run, 0));
+            }
+            return widths;
+        };
+        for (const qreal dpr : {1.25, 1.5, 1.75}) {
+            for (const int width : {1, 3}) {
+                // A row of boxes like the table's cells, 1000 twips apart.
+                Surface s(nullptr, 9500, 1000, QFont(), Qt::black, dpr);
+                s.SetDrawWidth(width);
+                for (int k = 0; k < 9; ++k)
+                    s.Box(1000 * k + 100, 200, 1000 * k + 1100, 700, Qt::black);
+                const std::set<int> across = runWidths(s.Image(), QPoint(0, qRound(30 * dpr)), QPoint(1, 0));
+                const std::set<int> down = runWidths(s.Image(), QPoint(qRound(40 * dpr), 0), QPoint(0, 1));
+                const QString where = QStringLiteral("scale %1, width %2").arg(dpr).arg(width);
+                QVERIFY2(across.size() == 1 && down == across, qPrintable(where));
+            }
+        }
+    }
+
     void picturesAreComparedByIdentity()
     {
         const Picture one = LoadPicture(QStringLiteral("plus.xpm"));
@@ -164,9 +195,9 @@ private slots:
             for (QAbstractButton* b : box->buttons())
                 captions << b->text();
             captions.sort();
-            QCOMPARE(captions, QStringList({"Ja", "Nein"}));
+            QCOMPARE(captions, QStringList({"&Ja", "&Nein"}));
             QCOMPARE(box->icon(), QMessageBox::Critical);
-            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("&Nein"));
             QCOMPARE(box->windowTitle(), QStringLiteral("Rechenkov"));
             QCOMPARE(box->text(), QStringLiteral("Das Programm beenden?"));
             box->defaultButton()->click();
@@ -177,9 +208,9 @@ private slots:
         WhenDialogShows([](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
             QCOMPARE(box->icon(), QMessageBox::Question);
-            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Nein"));
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("&Nein"));
             for (QAbstractButton* b : box->buttons())
-                if (b->text() == QStringLiteral("Ja"))
+                if (b->text() == QStringLiteral("&Ja"))
                     b->click();
         });
         QCOMPARE(real->MsgBox(QStringLiteral("Drucken?\r"), MsgStyle::YesNoQuestion, QStringLiteral("Drucken")),
@@ -187,7 +218,7 @@ private slots:
 
         WhenDialogShows([](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
-            QCOMPARE(box->defaultButton()->text(), QStringLiteral("Ja"));
+            QCOMPARE(box->defaultButton()->text(), QStringLiteral("&Ja"));
             box->defaultButton()->click();
         });
         QCOMPARE(real->MsgBox(QStringLiteral("Beenden?\r"), MsgStyle::YesNoStopYesDefault, QStringLiteral("x")),
@@ -205,6 +236,21 @@ private slots:
                  MsgResult::Ok);
     }
 
+    // On every real question Escape means No, whatever the default; Alt+J and Alt+N answer.
+    void realQuestionsAnswerEscapeAndMnemonics()
+    {
+        auto real = MakeQtDialogService();
+        const auto ask = [&real](MsgStyle style, int key, Qt::KeyboardModifiers mods) {
+            WhenDialogShows([key, mods](QWidget* w) { QTest::keyClick(w, Qt::Key(key), mods); });
+            return real->MsgBox(QStringLiteral("Frage?\r"), style, QStringLiteral("Rechenkov"));
+        };
+        for (MsgStyle style : {MsgStyle::YesNoStop, MsgStyle::YesNoQuestion, MsgStyle::YesNoStopYesDefault}) {
+            QCOMPARE(ask(style, Qt::Key_Escape, Qt::NoModifier), MsgResult::No);
+            QCOMPARE(ask(style, Qt::Key_J, Qt::AltModifier), MsgResult::Yes);
+            QCOMPARE(ask(style, Qt::Key_N, Qt::AltModifier), MsgResult::No);
+        }
+    }
+
     void realInputBoxReturnsTheTextOrNothingOnCancel()
     {
         auto real = MakeQtDialogService();
@@ -217,7 +263,7 @@ private slots:
             for (QPushButton* b : dialog->findChildren<QPushButton*>())
                 captions << b->text();
             captions.sort();
-            QCOMPARE(captions, QStringList({"Abbrechen", "OK"}));
+            QCOMPARE(captions, QStringList({"&Abbrechen", "OK"}));
             dialog->setTextValue(QStringLiteral("NEU.LST"));
             dialog->accept();
         });

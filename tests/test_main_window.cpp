@@ -11,9 +11,12 @@
 #include "app/Twips.h"
 #include "app/Windows.h"
 #include "main_window/Form1.h"
+#include "rows/Form2.h"
 
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -397,6 +400,45 @@ private slots:
         w.Show();
         QCOMPARE(w.Datei1->ListCount(), 3);
         QDir::setCurrent(old);
+    }
+
+    // Keys reach the answer, never the menu by chance: the quit button holds
+    // the focus at start-up, Tab follows the tab indexes, Ctrl+click keeps the
+    // entry selected, and a held Enter checks once while held digits repeat.
+    void focusClicksAndHeldKeys()
+    {
+        ScriptedDialogs& dialogs = FreshProgram();
+        Form1& w = Instance<Form1>();
+        w.Show();
+        QCOMPARE(w.focusWidget(), w.Bild1);
+        QCOMPARE(Instance<Form2>().focusWidget(), Instance<Form2>().Liste1->Widget());
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_End, Qt::Key_PageUp, Qt::Key_D})
+            QTest::keyClick(w.focusWidget(), key);
+        QCOMPARE(w.Liste1->ListIndex(), 0);
+        QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(w.focusWidget(), w.Bild2);
+        QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+        QCOMPARE(w.focusWidget(), w.Liste1->Widget());
+
+        QListWidget* list = w.Liste1->Widget();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          list->visualItemRect(list->item(0)).center());
+        QCOMPARE(w.Liste1->ListIndex(), 0);
+
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+        QKeyEvent heldDigit(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"), true);
+        // After the message box took the first repeat, X's release-and-press
+        // pairs of one time stamp reach the window as fresh presses.
+        QKeyEvent pairRelease(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QKeyEvent pairPress(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        pairRelease.setTimestamp(4711);
+        pairPress.setTimestamp(4711);
+        for (QKeyEvent* key : {&press, &held, &pairRelease, &pairPress, &heldDigit, &heldDigit})
+            QApplication::sendEvent(w.focusWidget(), key);
+        QCOMPARE(w.Bezeichnung4->Caption(), QStringLiteral("1"));
+        QCOMPARE(dialogs.calls.size(), std::size_t(1));
+        QCOMPARE(w.Bezeichnung2->Caption(), QStringLiteral("55"));
     }
 };
 

@@ -18,5 +18,6 @@ void Describe(OptionButton* option, const QString& name, const QString& toolTip)
 
 // Lets screen readers read a label's caption: as its value (the digits typed
 // into the input field), and as its name when the label has none of its own
-// (the texts of the info window). Installed once at start-up.
+// (the texts of the info window). Controls right of a window's client area
+// are left out of what screen readers see. Installed once at start-up.
 void InstallLabelAccessibility();

@@ -26,9 +26,11 @@ public:
             return MsgResult::Ok;
         }
         box.setIcon(style == MsgStyle::YesNoQuestion ? QMessageBox::Question : QMessageBox::Critical);
-        QPushButton* yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
+        // Alt+J and Alt+N answer, as on every German desktop.
+        QPushButton* yes = box.addButton(QStringLiteral("&Ja"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&Nein"), QMessageBox::NoRole);
         box.setDefaultButton(style == MsgStyle::YesNoStopYesDefault ? yes : no);
+        // Escape, the close box and Alt+F4 all mean No.
         box.setEscapeButton(no);
         box.exec();
         return box.clickedButton() == no ? MsgResult::No : MsgResult::Yes;
@@ -41,7 +43,7 @@ public:
         dialog.setLabelText(prompt);
         dialog.setTextValue(defaultText);
         dialog.setOkButtonText(QStringLiteral("OK"));
-        dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+        dialog.setCancelButtonText(QStringLiteral("&Abbrechen"));
         if (dialog.exec() != QDialog::Accepted)
             return QString();
         return dialog.textValue();

@@ -3,6 +3,7 @@
 #include "app/KeyCodes.h"
 #include "app/Picture.h"
 #include "app/Twips.h"
+#include "app/WindowManagerHints.h"
 
 #include <QChildEvent>
 #include <QCloseEvent>
@@ -10,6 +11,64 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+namespace {
+
+// The frame the window manager gave the window framed last.
+QMargins& LastFrame()
+{
+    static QMargins frame;
+    return frame;
+}
+
+// Qt tells a held key by the release and press pair the X server sends for
+// each repeat, but only while the same window has the keyboard: when the
+// message box opened by a key closes on its first repeat, the further
+// repeats reach the window behind it as fresh presses. Such a pair carries
+// one time stamp; no hand releases and presses a key within a millisecond.
+class HeldKeyWatch final : public QObject {
+public:
+    static HeldKeyWatch& Instance()
+    {
+        static auto* watch = [] {
+            auto* w = new HeldKeyWatch;
+            QCoreApplication::instance()->installEventFilter(w);
+            return w;
+        }();
+        return *watch;
+    }
+
+    bool IsRepeat(const QKeyEvent& press) const
+    {
+        return press.isAutoRepeat() ||
+               (press.key() == releasedKey_ && press.timestamp() != 0 && press.timestamp() == releasedAt_);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        // Only watches: every key goes on as it came.
+        if (event->type() == QEvent::KeyRelease) {
+            const auto* key = static_cast<const QKeyEvent*>(event);
+            releasedKey_ = key->key();
+            releasedAt_ = key->timestamp();
+        }
+        return false;
+    }
+
+private:
+    int releasedKey_ = 0;
+    quint64 releasedAt_ = 0;
+};
+
+// How long after the first show a window waits for its frame, in steps of 50 ms.
+constexpr int kFrameChecks = 40;
+// A user's drag is over when the window has not moved for this long (ms).
+constexpr int kMoveEndDelay = 300;
+
+} // namespace
 
 Form::Form(const Settings& settings) : QWidget(nullptr), settings_(settings)
 {
@@ -28,6 +87,20 @@ Form::Form(const Settings& settings) : QWidget(nullptr), settings_(settings)
         setWindowIcon(QIcon(*LoadPicture(settings.iconName)));
     surface_ = std::make_unique<Surface>(this, settings.clientWidth, settings.clientHeight, settings.font,
                                          settings.foreColor);
+    if (!settings.persistentDrawing) {
+        // Such a window puts itself in place from its paint handler; Qt does
+        // not repaint a window that was only moved, so it is repainted once
+        // the user has let go of it.
+        moveEnd_ = new QTimer(this);
+        moveEnd_->setSingleShot(true);
+        moveEnd_->setInterval(kMoveEndDelay);
+        connect(moveEnd_, &QTimer::timeout, this, [this] {
+            if (PointerButtonHeld(this))
+                moveEnd_->start(); // still dragged
+            else
+                update();
+        });
+    }
 }
 
 Form::~Form() = default;
@@ -36,8 +109,14 @@ void Form::RunLoad() { Form_Load(); }
 
 void Form::Show()
 {
-    if (!isVisible())
+    if (!isVisible()) {
+        // The window manager is told before the window appears that it may
+        // only be moved and closed.
+        winId();
+        OfferMoveAndCloseOnly(this);
         QWidget::show();
+        WatchForFrame();
+    }
     raise();
     activateWindow();
     Form_Activate();
@@ -45,13 +124,114 @@ void Form::Show()
 
 void Form::Hide() { QWidget::hide(); }
 
-int Form::Left() const { return ToTwips(frameGeometry().x()); }
-int Form::Top() const { return ToTwips(frameGeometry().y()); }
-int Form::Width() const { return ToTwips(frameGeometry().width()); }
-int Form::Height() const { return ToTwips(frameGeometry().height()); }
+// The outer frame is the client area with the frame around it. Positions
+// are set through the client area, so they hold whether or not the window
+// manager has put its frame around the window yet.
+int Form::Left() const { return ToTwips(geometry().x() - FrameMargins().left()); }
+int Form::Top() const { return ToTwips(geometry().y() - FrameMargins().top()); }
+int Form::Width() const { return ToTwips(geometry().width() + FrameMargins().left() + FrameMargins().right()); }
+int Form::Height() const { return ToTwips(geometry().height() + FrameMargins().top() + FrameMargins().bottom()); }
 
-void Form::SetLeft(int twips) { move(ToPixels(twips), frameGeometry().y()); }
-void Form::SetTop(int twips) { move(frameGeometry().x(), ToPixels(twips)); }
+void Form::SetLeft(int twips)
+{
+    QRect g = geometry();
+    g.moveLeft(ToPixels(twips) + FrameMargins().left());
+    setGeometry(g);
+}
+
+void Form::SetTop(int twips)
+{
+    QRect g = geometry();
+    g.moveTop(ToPixels(twips) + FrameMargins().top());
+    setGeometry(g);
+}
+
+void Form::CentreOnScreen()
+{
+    SetTop((ScreenHeight() - Height()) / 2);
+    SetLeft((ScreenWidth() - Width()) / 2);
+    centringPending_ = !framed_;
+}
+
+QMargins Form::FrameMargins() const { return framed_ ? frame_ : LastFrame(); }
+
+void Form::FrameArrived(const QMargins& margins)
+{
+    if (framed_ && margins == frame_)
+        return;
+    framed_ = true;
+    frame_ = margins;
+    LastFrame() = margins;
+    // The frame comes within moments of the first show, before anybody could
+    // have moved the window.
+    if (centringPending_)
+        CentreOnScreen();
+    if (!settings_.persistentDrawing)
+        update();
+}
+
+void Form::WatchForFrame()
+{
+    // Without a window manager no frame ever comes: outer size = client size.
+    if (framed_ || !windowHandle())
+        return;
+    if (!frameWatch_) {
+        frameWatch_ = new QTimer(this);
+        frameWatch_->setInterval(50);
+        connect(frameWatch_, &QTimer::timeout, this, [this] {
+            const QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+            if (!m.isNull())
+                FrameArrived(m);
+            if (framed_ || ++frameChecks_ >= kFrameChecks)
+                frameWatch_->stop();
+        });
+    }
+    frameChecks_ = 0;
+    frameWatch_->start();
+}
+
+bool Form::event(QEvent* event)
+{
+    if (event->type() == QEvent::Move && isVisible()) {
+        if (!framed_ && windowHandle() && !windowHandle()->frameMargins().isNull())
+            FrameArrived(windowHandle()->frameMargins());
+        if (moveEnd_)
+            moveEnd_->start();
+    }
+    return QWidget::event(event);
+}
+
+void Form::SetTabOrder(std::initializer_list<QWidget*> order)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+    if (order.size() > 0)
+        (*order.begin())->setFocus(Qt::OtherFocusReason);
+}
+
+bool Form::InClientArea(const QWidget* widget) const
+{
+    return widget && rect().intersects(QRect(widget->mapTo(this, QPoint(0, 0)), widget->size()));
+}
+
+bool Form::focusNextPrevChild(bool next)
+{
+    // Tab passes over the controls parked right of the client area: nobody
+    // could see where the focus had gone.
+    const QWidget* start = focusWidget();
+    for (int step = 0; step < 64; ++step) {
+        if (!QWidget::focusNextPrevChild(next))
+            return false;
+        const QWidget* now = focusWidget();
+        if (InClientArea(now) || now == start)
+            break;
+    }
+    return true;
+}
 
 int Form::ScreenWidth() const
 {
@@ -70,6 +250,7 @@ void Form::Form_KeyDown(int, int) {}
 void Form::InstallKeyPreview()
 {
     keyPreviewInstalled_ = true;
+    HeldKeyWatch::Instance();
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -91,7 +272,9 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             auto* key = static_cast<QKeyEvent*>(event);
+            keyAutoRepeat_ = HeldKeyWatch::Instance().IsRepeat(*key);
             Form_KeyDown(ClassicKeyCode(*key), ClassicShiftState(*key));
+            keyAutoRepeat_ = false;
             // The key is not consumed: the control gets it as well. It is
             // delivered here, once, so that its way up through the parent
             // widgets does not reach this handler a second time.

@@ -7,9 +7,14 @@
 
 #include "app/Surface.h"
 
+#include <QMargins>
 #include <QWidget>
 
+#include <initializer_list>
+
 #include <memory>
+
+class QTimer;
 
 class Form : public QWidget {
     Q_OBJECT
@@ -58,6 +63,13 @@ public:
     // Key preview: hands a key to Form_KeyDown as if it had been pressed.
     void PreviewKey(int keyCode, int shift = 0) { Form_KeyDown(keyCode, shift); }
 
+    // The frame the window manager puts around a window, in pixels: this
+    // window's own once it has one, else the last one any window was given
+    // (all windows here wear the same fixed dialog frame).
+    QMargins FrameMargins() const;
+    // Called when the window manager has framed this window (public for tests).
+    void FrameArrived(const QMargins& margins);
+
 protected:
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
@@ -68,15 +80,40 @@ protected:
 
     // Call once the controls exist: every widget of this window passes its keys to Form_KeyDown first.
     void InstallKeyPreview();
+    // Whether the key Form_KeyDown is handling now comes from a key held down.
+    bool KeyAutoRepeat() const { return keyAutoRepeat_; }
 
+    // The controls that take the focus, in the order of their tab indexes;
+    // the first one holds the focus when the window is first shown.
+    void SetTabOrder(std::initializer_list<QWidget*> order);
+
+    // Top = (screen height - outer height) / 2, then Left likewise. Done
+    // before the window manager has framed the window, it is done again
+    // once the frame is there, so the outer frame ends up centred.
+    void CentreOnScreen();
+
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void childEvent(QChildEvent* event) override;
 
 private:
+    void WatchForFrame();
+    // Whether `widget` lies inside the client area, where a user can see it.
+    bool InClientArea(const QWidget* widget) const;
+
     Settings settings_;
     std::unique_ptr<Surface> surface_;
     bool keyPreviewInstalled_ = false;
     bool deliveringKey_ = false;
+    bool keyAutoRepeat_ = false;
+    bool framed_ = false;
+    QMargins frame_;
+    bool centringPending_ = false;
+    QPoint centredAt_;
+    QTimer* frameWatch_ = nullptr;
+    QTimer* moveEnd_ = nullptr;
+    int frameChecks_ = 0;
 };

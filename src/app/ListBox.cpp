@@ -5,8 +5,29 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
+namespace {
+
+// A list of which one entry stays selected: Ctrl with a click or with the
+// blank selects, as without Ctrl, instead of taking the selection away.
+class SingleSelectionList final : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override
+    {
+        QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+        if (flags & QItemSelectionModel::Deselect)
+            flags = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+        return flags;
+    }
+};
+
+} // namespace
+
 ListBox::ListBox(QWidget* parent, const QString& name, int left, int top, int width, int height)
-    : Control(parent, name, left, top, width, height), list_(new QListWidget(this))
+    : Control(parent, name, left, top, width, height), list_(new SingleSelectionList(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -8,6 +8,9 @@
 PictureBox::PictureBox(QWidget* parent, const QString& name, int left, int top, int width, int height)
     : Control(parent, name, left, top, width, height)
 {
+    // A picture box holds the focus when clicked or reached with Tab, so
+    // keys never land in a list the child did not pick.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 PictureBox::~PictureBox() = default;

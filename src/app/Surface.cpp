@@ -11,10 +11,10 @@
 #include <cmath>
 
 Surface::Surface(QWidget* owner, int widthTwips, int heightTwips, const QFont& designFont,
-                 const QColor& foreColor)
+                 const QColor& foreColor, qreal devicePixelRatio)
     : owner_(owner), font_(designFont), foreColor_(foreColor)
 {
-    const qreal dpr = qApp ? qApp->devicePixelRatio() : 1.0;
+    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : qApp ? qApp->devicePixelRatio() : 1.0;
     image_ = QImage(QSize(ToPixels(widthTwips), ToPixels(heightTwips)) * dpr, QImage::Format_ARGB32_Premultiplied);
     image_.setDevicePixelRatio(dpr);
     image_.fill(Qt::transparent);
@@ -113,18 +113,46 @@ void Surface::Ink() const
                        op.text);
             continue;
         }
-        p.setPen(QPen(op.color, op.width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-        p.setBrush(Qt::NoBrush);
-        if (op.kind == DrawOp::Kind::Line) {
-            p.drawLine(ToPixels(op.x1), ToPixels(op.y1), ToPixels(op.x2), ToPixels(op.y2));
-        } else {
-            const int l = ToPixels(std::min(op.x1, op.x2));
-            const int t = ToPixels(std::min(op.y1, op.y2));
-            // A one-pixel pen inks one pixel more to the right and below than
-            // the size, which covers both corner points as the outline should.
-            p.drawRect(QRect(l, t, ToPixels(std::max(op.x1, op.x2)) - l, ToPixels(std::max(op.y1, op.y2)) - t));
-        }
+        InkLine(p, op);
     }
+}
+
+void Surface::InkLine(QPainter& p, const DrawOp& op) const
+{
+    // Lines are laid on whole device pixels: at a scale such as 1.5 a line
+    // one pixel wide would otherwise come out one or two device pixels wide
+    // depending on where it falls, and the grid would look uneven.
+    const qreal dpr = image_.devicePixelRatio();
+    const int w = std::max(1, op.width);
+    const int deviceWidth = std::max(1, static_cast<int>(std::lround(w * dpr)));
+    // A line w pixels wide at pixel c covers the pixels c - w/2 to c - w/2 + w - 1,
+    // as Qt's aliased pen does at scale 1; each band starts at a whole device pixel.
+    const auto bandStart = [dpr, w](int twips) {
+        return static_cast<int>(std::lround((ToPixels(twips) - w / 2) * dpr));
+    };
+    p.save();
+    p.scale(1 / dpr, 1 / dpr);
+    const auto band = [&](int x1, int y1, int x2, int y2) {
+        // The band from corner (x1, y1) to corner (x2, y2), both covered.
+        const int l = bandStart(std::min(x1, x2));
+        const int t = bandStart(std::min(y1, y2));
+        const int r = bandStart(std::max(x1, x2)) + deviceWidth;
+        const int b = bandStart(std::max(y1, y2)) + deviceWidth;
+        p.fillRect(QRect(l, t, r - l, b - t), op.color);
+    };
+    if (op.kind == DrawOp::Kind::Box) {
+        band(op.x1, op.y1, op.x2, op.y1);
+        band(op.x1, op.y2, op.x2, op.y2);
+        band(op.x1, op.y1, op.x1, op.y2);
+        band(op.x2, op.y1, op.x2, op.y2);
+    } else if (op.x1 == op.x2 || op.y1 == op.y2) {
+        band(op.x1, op.y1, op.x2, op.y2);
+    } else {
+        p.setPen(QPen(op.color, deviceWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        p.drawLine(QPointF(ToPixels(op.x1) * dpr, ToPixels(op.y1) * dpr),
+                   QPointF(ToPixels(op.x2) * dpr, ToPixels(op.y2) * dpr));
+    }
+    p.restore();
 }
 
 const QImage& Surface::Image() const

@@ -36,7 +36,9 @@ struct DrawOp {
 class Surface {
 public:
     // `owner` is repainted after every change; `widthTwips` x `heightTwips` is its client size.
-    Surface(QWidget* owner, int widthTwips, int heightTwips, const QFont& designFont, const QColor& foreColor);
+    // The image has the screen's device pixel ratio unless one is given.
+    Surface(QWidget* owner, int widthTwips, int heightTwips, const QFont& designFont, const QColor& foreColor,
+            qreal devicePixelRatio = 0);
 
     void SetFontName(const QString& name);
     void SetFontSize(double points);
@@ -79,6 +81,7 @@ private:
     static int LineHeight(const QFont& font);
     void Record(DrawOp::Kind kind, int x1, int y1, int x2, int y2, const QString& text, const QColor& color);
     void Ink() const;
+    void InkLine(QPainter& p, const DrawOp& op) const;
     void Changed();
 
     QWidget* owner_;

@@ -40,8 +40,7 @@ int CharactersPlaced() { return std::min<int>(static_cast<int>(CatchText.size())
 
 void fang::Form_Load()
 {
-    SetTop((ScreenHeight() - Height()) / 2);
-    SetLeft((ScreenWidth() - Width()) / 2);
+    CentreOnScreen();
 }
 
 void fang::Form_Activate()

@@ -100,6 +100,9 @@ void KOVLABEL::BuildLayout()
     Bezeichnung8->setFont(font());
     Bezeichnung8->SetAlignment(Qt::AlignHCenter);
 
+    // The close picture has tab index 0 and is the only control that takes the focus.
+    SetTabOrder({Bild1});
+
     // Both close targets say so to screen readers and as a tooltip.
     Describe(Bild1, QStringLiteral("Info schließen"), QStringLiteral("Info schließen"));
     Describe(Bezeichnung1, QStringLiteral("Info schließen"), QStringLiteral("Info schließen"));

@@ -43,7 +43,9 @@ void Form1::Form_KeyDown(int keyCode, int)
         Bezeichnung2->SetCaption(Bezeichnung2->Caption() + QChar(keyCode));
         return;
     }
-    if (keyCode != KeyCode::Return)
+    // A held Enter would close the message and check again many times a
+    // second; an answer is checked once per press.
+    if (keyCode != KeyCode::Return || KeyAutoRepeat())
         return;
 
     // The answer is compared as text, so "07" is not 7 and an empty field is wrong.

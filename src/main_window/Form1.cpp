@@ -14,8 +14,7 @@ using namespace MODUL1;
 void Form1::Form_Load()
 {
     // Centred once, at load; the window is never re-centred afterwards.
-    SetTop((ScreenHeight() - Height()) / 2);
-    SetLeft((ScreenWidth() - Width()) / 2);
+    CentreOnScreen();
     GameOpened = false;
     // The operation button still shows its own plus sign here, so the menu
     // gets the plus list; the table it draws is replaced right below.

@@ -132,8 +132,10 @@ void Form1::BuildLayout()
     Datei1->SetPattern(QStringLiteral("*.LST"));
     Datei1->SetVisible(false);
 
-    // Only the two lists take the keyboard focus; the menu comes first.
-    setTabOrder(Liste1->Widget(), Datei1->Widget());
+    // The tab indexes; labels take no focus. The quit button holds it at
+    // start-up, so arrow keys and letters never move the menu by chance.
+    SetTabOrder({Bild1, Bild2, Liste1->Widget(), Bild3, Bild4, Bild5, Bild6, Bild7, Bild8, Bild9, Bild10, Bild11,
+                 Bild12, Datei1->Widget(), Bild13, Bild14, Bild15});
 
     // What each button does, for screen readers and as a tooltip; the
     // pictures alone say nothing to someone who cannot see them.

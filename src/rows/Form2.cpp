@@ -43,8 +43,7 @@ ListBox* Form2::ListeAt(int k) const
 void Form2::Form_Load()
 {
     // Centred once; nothing moves the window afterwards.
-    SetTop((ScreenHeight() - Height()) / 2);
-    SetLeft((ScreenWidth() - Width()) / 2);
+    CentreOnScreen();
 }
 
 void Form2::Form_Activate()

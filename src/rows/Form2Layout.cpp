@@ -159,13 +159,11 @@ void Form2::BuildLayout()
     Option3 = MakeOption(Rahmen1, "Option3", 720, QStringLiteral("Hinweis weglassen und nun für immer abschalten"),
                          false);
 
-    // The tab order of the controls that take the focus: the seven lists,
-    // the file list, the focus holder, then the options.
-    QWidget* order[] = {Liste1->Widget(), Liste2->Widget(), Liste3->Widget(), Liste4->Widget(),
-                        Liste5->Widget(), Liste6->Widget(), Liste7->Widget(), Datei1->Widget(),
-                        Text1->Widget(),  Option1->Widget(), Option2->Widget(), Option3->Widget()};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    // The tab indexes of the controls that take the focus (labels and the
+    // frame take none); the first list holds it when the window first shows.
+    SetTabOrder({Liste1->Widget(), Liste2->Widget(), Liste3->Widget(), Liste4->Widget(), Liste5->Widget(),
+                 Liste6->Widget(), Liste7->Widget(), Bild1, Bild2, Bild3, Datei1->Widget(), Text1->Widget(),
+                 Option1->Widget(), Option2->Widget(), Option3->Widget()});
 
     // What each button does, for screen readers and as a tooltip.
     Describe(Bild1, QStringLiteral("Zurück zum Hauptfenster"), QStringLiteral("Zurück zum Hauptfenster"));
