@@ -5,6 +5,7 @@
 
 #include "PrinterRecorder.h"
 #include "TestSupport.h"
+#include "WorkingDirectory.h"
 
 #include "app/MODUL1.h"
 #include "app/Windows.h"
@@ -20,6 +21,8 @@
 
 #include <array>
 #include <map>
+
+#include <sys/stat.h>
 
 using namespace MODUL1;
 
@@ -309,14 +312,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("missing folder") << QStringLiteral("fehlt/KOVTAB.PDF");
-        QTest::newRow("name of a folder") << QStringLiteral("Ordner");
+        QTest::newRow("name of a folder") << QStringLiteral("Ordner.PDF");
     }
 
     void failingPdfIsReported()
     {
         QFETCH(QString, name);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Ordner")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Ordner.PDF")));
         ScriptedDialogs& dialogs = FreshProgram();
         RecordingPrinters& printers = InstallRecordingPrinters();
         printers.hasPrinter = false;
@@ -329,30 +332,63 @@ private slots:
         QCOMPARE(dialogs.calls.size(), std::size_t(3));
         QCOMPARE(dialogs.calls[2].text, QStringLiteral("Der Druck ist fehlgeschlagen ...\r"));
         QCOMPARE(dialogs.calls[2].title, QStringLiteral("Drucken"));
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Ordner"))).isDir());
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Ordner.PDF"))).isDir());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 
-    void pdfReplacesAnOlderFile()
+    // An existing file is replaced only after a Yes; on No the name can be
+    // changed. A name without an extension gets ".PDF", and a name that
+    // starts with ":" is a file like any other.
+    void pdfAsksBeforeReplacingAFile()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("KOVTAB.PDF"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old table");
-        old.close();
+        ScopedWorkingDirectory dir;
+        QVERIFY(CopyRowFixture(QStringLiteral("good.LST"), QStringLiteral("KOVTAB.LST")));
+        const QByteArray rowFile = FileBytes(QStringLiteral("KOVTAB.LST"));
         ScriptedDialogs& dialogs = FreshProgram();
-        RecordingPrinters& printers = InstallRecordingPrinters();
-        printers.hasPrinter = false;
-        dialogs.answers.push_back(MsgResult::Yes);
-        dialogs.inputs.push_back(path);
+        InstallRecordingPrinters().hasPrinter = false;
+        dialogs.answers = {MsgResult::Yes, MsgResult::No, MsgResult::No};
+        dialogs.inputs = {QStringLiteral("KOVTAB.LST"), QStringLiteral("KOVTAB.LST"), QStringLiteral(":Tabelle")};
         Load(TimesTable());
 
         PrintTable();
+        QCOMPARE(FileBytes(QStringLiteral("KOVTAB.LST")), rowFile);
+        QCOMPARE(FileBytes(QStringLiteral("./:Tabelle.PDF")).left(5), QByteArray("%PDF-"));
+        QCOMPARE(dialogs.calls.size(), std::size_t(7));
+        for (int i : {2, 4}) {
+            QCOMPARE(dialogs.calls[i].text, QStringLiteral("Die Datei KOVTAB.LST gibt es schon.\rSoll sie ersetzt werden?\r"));
+            QCOMPARE(dialogs.calls[i].title, QStringLiteral("Drucken"));
+            QCOMPARE(dialogs.calls[i].style, MsgStyle::YesNoQuestion);
+            QCOMPARE(dialogs.calls[i + 1].defaultText, QStringLiteral("KOVTAB.LST")); // the input box again
+        }
+        QCOMPARE(dialogs.calls[6].text, QStringLiteral(":Tabelle.PDF wurde gespeichert.\r"));
 
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QVERIFY(old.read(5) == "%PDF-");
-        QCOMPARE(dialogs.calls.back().text, path + QStringLiteral(" wurde gespeichert.\r"));
+        // Yes replaces it, and so does the default name a second time.
+        dialogs.calls.clear();
+        dialogs.answers = {MsgResult::Yes, MsgResult::Yes};
+        dialogs.inputs = {QStringLiteral("KOVTAB.LST")};
+        PrintTable();
+        QCOMPARE(FileBytes(QStringLiteral("KOVTAB.LST")).left(5), QByteArray("%PDF-"));
+        QCOMPARE(dialogs.calls.back().text, QStringLiteral("KOVTAB.LST wurde gespeichert.\r"));
+    }
+
+    // Another account (a parent printing it) can read the PDF: it gets the
+    // permissions of any new file, as the umask allows.
+    void pdfIsReadableAsAnyNewFile()
+    {
+        ScopedWorkingDirectory dir;
+        ScriptedDialogs& dialogs = FreshProgram();
+        InstallRecordingPrinters().hasPrinter = false;
+        for (const auto& [mask, mode] : {std::pair{022, 0644}, std::pair{027, 0640}}) {
+            const mode_t old = ::umask(mask);
+            const QString name = QStringLiteral("T%1.PDF").arg(mask);
+            dialogs.answers = {MsgResult::Yes};
+            dialogs.inputs = {name};
+            PrintTable();
+            ::umask(old);
+            struct stat info {};
+            QVERIFY(::stat(QFile::encodeName(name).constData(), &info) == 0);
+            QCOMPARE(int(info.st_mode & 0777), mode);
+        }
     }
 
     // The PDF read back: one A4 page with the heads and values where the page layout puts them.

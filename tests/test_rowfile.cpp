@@ -10,6 +10,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using rows::Cell;
 using rows::ReadResult;
 
@@ -169,7 +176,7 @@ private slots:
             {"unterminated quote", "\"7"}, {"quote open at line end", "\""}, {"text after closing quote", "\"7\"x"},
             {"number after closing quote", "\"7\" 8"}, {"doubled quotes", "\"\"\"\""}, {"quote after number", "7\""},
             {"NUL", QByteArray("7\0", 2)}, {"vertical tab", "\v7"}, {"DEL", "\x7f"}, {"UTF-8 letter", "\xc3\xa4"},
-            {"byte 0xFF", "5\xff"}, {"semicolon", "5;6"}};
+            {"byte 0xFF", "5\xff"}, {"semicolon", "5;6"}, {"byte order mark inside", "\xef\xbb\xbf" "7"}};
         for (const auto& [name, field] : bad)
             QTest::newRow(name) << 5 << field;
         // An error in the last field leaves 62 cells.
@@ -220,6 +227,23 @@ private slots:
         }
         QVERIFY(rows::ReadRowFields("").cells.empty());
         QCOMPARE(rows::ReadRowFields("\r\n").cells.size(), std::size_t(1));
+    }
+
+    // A UTF-8 byte order mark at the very start is skipped; cut short or
+    // doubled it is an error.
+    void byteOrderMark()
+    {
+        const QByteArray bom("\xef\xbb\xbf");
+        ReadResult r = rows::ReadRowFields(view(bom + numberedFile()));
+        QVERIFY(r.ok);
+        QCOMPARE(describe(r.cells), numberedCells(63));
+        QCOMPARE(describe({rows::ReadRowFields(view(bom + ",\"2\"" + numberedFile().mid(6))).cells.front()}), QString());
+        for (const QByteArray& head : {bom.left(2), bom.left(1) + "1", bom + bom}) {
+            r = rows::ReadRowFields(view(head + numberedFile()));
+            QVERIFY(!r.ok);
+            QVERIFY(r.cells.empty());
+        }
+        QVERIFY(!rows::ReadRowFields(view(bom)).ok);
     }
 
     // The first bytes of a file and the cells they give; plain "1" lines follow.
@@ -325,6 +349,10 @@ private slots:
         QVERIFY(!r.ok);
         QCOMPARE(describe(r.cells), numberedCells(39));
 
+        // A FIFO is not read, and opening it does not wait for a writer.
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
+        QVERIFY(!rows::LoadRowFile(dir.filePath("fifo")).ok);
+
         QVERIFY(writeBytes(dir.filePath("empty"), {}));
         for (const QString& name : {QString("empty"), QString("no-such-file"), QString()}) { // the last is the directory
             r = rows::LoadRowFile(name.isEmpty() ? dir.path() : dir.filePath(name));
@@ -361,11 +389,11 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         for (const char* how : {"62 items", "64 items", "line break", "read-only directory", "target is a directory",
-                                "parent missing"})
+                                "parent missing", "disk full"})
             QTest::newRow(how) << QString(how);
     }
 
-    // The last two fail for root too, where permission bits stop nothing.
+    // The last three fail for root too, where permission bits stop nothing.
     void failedSaveKeepsOldFile()
     {
         QFETCH(QString, how);
@@ -397,7 +425,22 @@ private slots:
             QVERIFY(!QFileInfo(dir.path()).isWritable());
         }
 
-        const bool saved = rows::SaveRowFile(path, items);
+        bool saved = false;
+        if (how == "disk full") {
+            // A child process may write no more than 100 bytes to any file,
+            // and a write beyond that fails instead of ending the process.
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{100, 100};
+                ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !rows::SaveRowFile(path, items) ? 0 : 1);
+            }
+            int status = -1;
+            QVERIFY(child > 0 && ::waitpid(child, &status, 0) == child);
+            saved = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
+        } else {
+            saved = rows::SaveRowFile(path, items);
+        }
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!saved);
         QCOMPARE(readAll(dir.filePath("row.txt")), old);
