@@ -32,7 +32,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -705,8 +704,8 @@ void Monkey::ReviewDialogs()
     std::size_t input = 0;
     inputAsked_ = false;
     const auto& calls = dialogs_->calls;
-    // After a No to replacing a file the PDF's name is asked again, until a
-    // new name or a Cancel; that loop may outrun this event's queue.
+    // After a No to replacing a file the PDF's name is asked again until a
+    // Cancel, which may outrun this event's queue.
     const auto replacing = [](const DialogCall& call) { return call.text.contains(QStringLiteral(" gibt es schon.")); };
     for (std::size_t i = callsBefore_; i < calls.size(); ++i) {
         const DialogCall& call = calls[i];
@@ -720,9 +719,7 @@ void Monkey::ReviewDialogs()
             if (!names_a_file || given.isEmpty())
                 continue;
             written_.insert(given);
-            // A PDF's name without an extension gets ".PDF".
-            if (call.title == QStringLiteral("Drucken") && QFileInfo(given.trimmed()).suffix().isEmpty())
-                written_.insert(given.trimmed() + QStringLiteral(".PDF"));
+            written_.insert(given.trimmed() + QStringLiteral(".PDF")); // a PDF's name without an extension
             if (call.title != QStringLiteral("Tabelle speichern"))
                 continue;
             // A save in the row editor says how it went, and says it truly.

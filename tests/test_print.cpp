@@ -5,7 +5,6 @@
 
 #include "PrinterRecorder.h"
 #include "TestSupport.h"
-#include "WorkingDirectory.h"
 
 #include "app/MODUL1.h"
 #include "app/Windows.h"
@@ -336,59 +335,41 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 
-    // An existing file is replaced only after a Yes; on No the name can be
-    // changed. A name without an extension gets ".PDF", and a name that
-    // starts with ":" is a file like any other.
-    void pdfAsksBeforeReplacingAFile()
+    void pdfReplacesAnOlderFile()
     {
-        ScopedWorkingDirectory dir;
-        QVERIFY(CopyRowFixture(QStringLiteral("good.LST"), QStringLiteral("KOVTAB.LST")));
-        const QByteArray rowFile = FileBytes(QStringLiteral("KOVTAB.LST"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("KOVTAB.PDF"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old table");
+        old.close();
         ScriptedDialogs& dialogs = FreshProgram();
-        InstallRecordingPrinters().hasPrinter = false;
-        dialogs.answers = {MsgResult::Yes, MsgResult::No, MsgResult::No};
-        dialogs.inputs = {QStringLiteral("KOVTAB.LST"), QStringLiteral("KOVTAB.LST"), QStringLiteral(":Tabelle")};
+        RecordingPrinters& printers = InstallRecordingPrinters();
+        printers.hasPrinter = false;
+        // No keeps it and asks for the name again; a name without an extension
+        // gets ".PDF" and the permissions of any new file, 0666 less the umask.
+        dialogs.answers = {MsgResult::Yes, MsgResult::No};
+        dialogs.inputs = {path, dir.filePath(QStringLiteral("Tabelle"))};
         Load(TimesTable());
-
+        const mode_t mask = ::umask(027);
         PrintTable();
-        QCOMPARE(FileBytes(QStringLiteral("KOVTAB.LST")), rowFile);
-        QCOMPARE(FileBytes(QStringLiteral("./:Tabelle.PDF")).left(5), QByteArray("%PDF-"));
-        QCOMPARE(dialogs.calls.size(), std::size_t(7));
-        for (int i : {2, 4}) {
-            QCOMPARE(dialogs.calls[i].text, QStringLiteral("Die Datei KOVTAB.LST gibt es schon.\rSoll sie ersetzt werden?\r"));
-            QCOMPARE(dialogs.calls[i].title, QStringLiteral("Drucken"));
-            QCOMPARE(dialogs.calls[i].style, MsgStyle::YesNoQuestion);
-            QCOMPARE(dialogs.calls[i + 1].defaultText, QStringLiteral("KOVTAB.LST")); // the input box again
-        }
-        QCOMPARE(dialogs.calls[6].text, QStringLiteral(":Tabelle.PDF wurde gespeichert.\r"));
+        ::umask(mask);
+        QCOMPARE(dialogs.calls[2].text, "Die Datei " + path + " gibt es schon.\rSoll sie ersetzt werden?\r");
+        QCOMPARE(dialogs.calls[2].style, MsgStyle::YesNoQuestion);
+        QCOMPARE(dialogs.calls[3].defaultText, path);
+        QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old table");
+        old.close();
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(dir.filePath(QStringLiteral("Tabelle.PDF"))).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 0777), 0640);
 
-        // Yes replaces it, and so does the default name a second time.
-        dialogs.calls.clear();
         dialogs.answers = {MsgResult::Yes, MsgResult::Yes};
-        dialogs.inputs = {QStringLiteral("KOVTAB.LST")};
+        dialogs.inputs = {path};
         PrintTable();
-        QCOMPARE(FileBytes(QStringLiteral("KOVTAB.LST")).left(5), QByteArray("%PDF-"));
-        QCOMPARE(dialogs.calls.back().text, QStringLiteral("KOVTAB.LST wurde gespeichert.\r"));
-    }
 
-    // Another account (a parent printing it) can read the PDF: it gets the
-    // permissions of any new file, as the umask allows.
-    void pdfIsReadableAsAnyNewFile()
-    {
-        ScopedWorkingDirectory dir;
-        ScriptedDialogs& dialogs = FreshProgram();
-        InstallRecordingPrinters().hasPrinter = false;
-        for (const auto& [mask, mode] : {std::pair{022, 0644}, std::pair{027, 0640}}) {
-            const mode_t old = ::umask(mask);
-            const QString name = QStringLiteral("T%1.PDF").arg(mask);
-            dialogs.answers = {MsgResult::Yes};
-            dialogs.inputs = {name};
-            PrintTable();
-            ::umask(old);
-            struct stat info {};
-            QVERIFY(::stat(QFile::encodeName(name).constData(), &info) == 0);
-            QCOMPARE(int(info.st_mode & 0777), mode);
-        }
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QVERIFY(old.read(5) == "%PDF-");
+        QCOMPARE(dialogs.calls.back().text, path + QStringLiteral(" wurde gespeichert.\r"));
     }
 
     // The PDF read back: one A4 page with the heads and values where the page layout puts them.

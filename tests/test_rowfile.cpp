@@ -11,7 +11,6 @@
 #include <QtTest>
 
 #include <csignal>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -229,23 +228,6 @@ private slots:
         QCOMPARE(rows::ReadRowFields("\r\n").cells.size(), std::size_t(1));
     }
 
-    // A UTF-8 byte order mark at the very start is skipped; cut short or
-    // doubled it is an error.
-    void byteOrderMark()
-    {
-        const QByteArray bom("\xef\xbb\xbf");
-        ReadResult r = rows::ReadRowFields(view(bom + numberedFile()));
-        QVERIFY(r.ok);
-        QCOMPARE(describe(r.cells), numberedCells(63));
-        QCOMPARE(describe({rows::ReadRowFields(view(bom + ",\"2\"" + numberedFile().mid(6))).cells.front()}), QString());
-        for (const QByteArray& head : {bom.left(2), bom.left(1) + "1", bom + bom}) {
-            r = rows::ReadRowFields(view(head + numberedFile()));
-            QVERIFY(!r.ok);
-            QVERIFY(r.cells.empty());
-        }
-        QVERIFY(!rows::ReadRowFields(view(bom)).ok);
-    }
-
     // The first bytes of a file and the cells they give; plain "1" lines follow.
     void separatorsAndLineEnds_data()
     {
@@ -349,10 +331,8 @@ private slots:
         QVERIFY(!r.ok);
         QCOMPARE(describe(r.cells), numberedCells(39));
 
-        // A FIFO is not read, and opening it does not wait for a writer.
         QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
-        QVERIFY(!rows::LoadRowFile(dir.filePath("fifo")).ok);
-
+        QVERIFY(!rows::LoadRowFile(dir.filePath("fifo")).ok); // not read, and opening it does not wait
         QVERIFY(writeBytes(dir.filePath("empty"), {}));
         for (const QString& name : {QString("empty"), QString("no-such-file"), QString()}) { // the last is the directory
             r = rows::LoadRowFile(name.isEmpty() ? dir.path() : dir.filePath(name));
@@ -425,22 +405,20 @@ private slots:
             QVERIFY(!QFileInfo(dir.path()).isWritable());
         }
 
-        bool saved = false;
-        if (how == "disk full") {
-            // A child process may write no more than 100 bytes to any file,
-            // and a write beyond that fails instead of ending the process.
+        // A child process may write at most 100 bytes to a file; a longer write fails.
+        const auto save = [&] {
+            if (how != "disk full")
+                return rows::SaveRowFile(path, items);
             const pid_t child = ::fork();
             if (child == 0) {
                 ::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit{100, 100};
-                ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !rows::SaveRowFile(path, items) ? 0 : 1);
+                ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) != 0 || rows::SaveRowFile(path, items));
             }
             int status = -1;
-            QVERIFY(child > 0 && ::waitpid(child, &status, 0) == child);
-            saved = !WIFEXITED(status) || WEXITSTATUS(status) != 0;
-        } else {
-            saved = rows::SaveRowFile(path, items);
-        }
+            return ::waitpid(child, &status, 0) != child || WEXITSTATUS(status) != 0;
+        };
+        const bool saved = save();
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!saved);
         QCOMPARE(readAll(dir.filePath("row.txt")), old);
