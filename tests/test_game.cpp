@@ -99,8 +99,13 @@ private slots:
 
 void TestGame::startClickScattersAndStartsTheClock()
 {
-    FreshProgram();
+    ScriptedDialogs& dialogs = FreshProgram();
     fang& g = OpenGame();
+    Press(g, Qt::Key_Left, 9); // before the start, to (0, 0) where every character still sits
+    Press(g, Qt::Key_Up, 6);
+    Press(g, Qt::Key_Escape); // still asks to quit
+    QCOMPARE(QPoint(ColIndex, LineIndex), QPoint(9, 6));
+    QCOMPARE(dialogs.calls.size(), std::size_t(1));
     QVERIFY(!Instance<Form1>().isVisible());
     QVERIFY(!g.Bezeichnung8->Visible());
     QVERIFY(!g.Zeit1->isActive());

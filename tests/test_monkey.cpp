@@ -704,9 +704,14 @@ void Monkey::ReviewDialogs()
     std::size_t input = 0;
     inputAsked_ = false;
     const auto& calls = dialogs_->calls;
+    // After a No to replacing a file the PDF's name is asked again until a
+    // Cancel, which may outrun this event's queue.
+    const auto replacing = [](const DialogCall& call) { return call.text.contains(QStringLiteral(" gibt es schon.")); };
     for (std::size_t i = callsBefore_; i < calls.size(); ++i) {
         const DialogCall& call = calls[i];
         if (call.kind == DialogCall::Kind::Input) {
+            if (input >= queuedInputs_.size() && i > callsBefore_ && replacing(calls[i - 1]))
+                continue; // answered with Cancel
             const QString given = input < queuedInputs_.size() ? queuedInputs_[input] : QString();
             ++input;
             inputAsked_ = true;
@@ -714,6 +719,7 @@ void Monkey::ReviewDialogs()
             if (!names_a_file || given.isEmpty())
                 continue;
             written_.insert(given);
+            written_.insert(given.trimmed() + QStringLiteral(".PDF")); // a PDF's name without an extension
             if (call.title != QStringLiteral("Tabelle speichern"))
                 continue;
             // A save in the row editor says how it went, and says it truly.
@@ -774,6 +780,8 @@ void Monkey::ReviewDialogs()
             }
             continue;
         }
+        if (answer >= queuedAnswers_.size() && replacing(call))
+            continue; // answered with No
         const MsgResult given = answer < queuedAnswers_.size() ? queuedAnswers_[answer] : MsgResult::No;
         ++answer;
         if (call.text == QStringLiteral("Die Tabelle jetzt ausdrucken?\r") && given != MsgResult::No)

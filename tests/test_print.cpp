@@ -21,6 +21,8 @@
 #include <array>
 #include <map>
 
+#include <sys/stat.h>
+
 using namespace MODUL1;
 
 namespace {
@@ -309,14 +311,14 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("missing folder") << QStringLiteral("fehlt/KOVTAB.PDF");
-        QTest::newRow("name of a folder") << QStringLiteral("Ordner");
+        QTest::newRow("name of a folder") << QStringLiteral("Ordner.PDF");
     }
 
     void failingPdfIsReported()
     {
         QFETCH(QString, name);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Ordner")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Ordner.PDF")));
         ScriptedDialogs& dialogs = FreshProgram();
         RecordingPrinters& printers = InstallRecordingPrinters();
         printers.hasPrinter = false;
@@ -329,7 +331,7 @@ private slots:
         QCOMPARE(dialogs.calls.size(), std::size_t(3));
         QCOMPARE(dialogs.calls[2].text, QStringLiteral("Der Druck ist fehlgeschlagen ...\r"));
         QCOMPARE(dialogs.calls[2].title, QStringLiteral("Drucken"));
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Ordner"))).isDir());
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Ordner.PDF"))).isDir());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 
@@ -344,10 +346,25 @@ private slots:
         ScriptedDialogs& dialogs = FreshProgram();
         RecordingPrinters& printers = InstallRecordingPrinters();
         printers.hasPrinter = false;
-        dialogs.answers.push_back(MsgResult::Yes);
-        dialogs.inputs.push_back(path);
+        // No keeps it and asks for the name again; a name without an extension
+        // gets ".PDF" and the permissions of any new file, 0666 less the umask.
+        dialogs.answers = {MsgResult::Yes, MsgResult::No};
+        dialogs.inputs = {path, dir.filePath(QStringLiteral("Tabelle"))};
         Load(TimesTable());
+        const mode_t mask = ::umask(027);
+        PrintTable();
+        ::umask(mask);
+        QCOMPARE(dialogs.calls[2].text, "Die Datei " + path + " gibt es schon.\rSoll sie ersetzt werden?\r");
+        QCOMPARE(dialogs.calls[2].style, MsgStyle::YesNoQuestion);
+        QCOMPARE(dialogs.calls[3].defaultText, path);
+        QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "old table");
+        old.close();
+        struct stat info {};
+        QVERIFY(::stat(QFile::encodeName(dir.filePath(QStringLiteral("Tabelle.PDF"))).constData(), &info) == 0);
+        QCOMPARE(int(info.st_mode & 0777), 0640);
 
+        dialogs.answers = {MsgResult::Yes, MsgResult::Yes};
+        dialogs.inputs = {path};
         PrintTable();
 
         QVERIFY(old.open(QIODevice::ReadOnly));

@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using rows::Cell;
 using rows::ReadResult;
 
@@ -169,7 +175,7 @@ private slots:
             {"unterminated quote", "\"7"}, {"quote open at line end", "\""}, {"text after closing quote", "\"7\"x"},
             {"number after closing quote", "\"7\" 8"}, {"doubled quotes", "\"\"\"\""}, {"quote after number", "7\""},
             {"NUL", QByteArray("7\0", 2)}, {"vertical tab", "\v7"}, {"DEL", "\x7f"}, {"UTF-8 letter", "\xc3\xa4"},
-            {"byte 0xFF", "5\xff"}, {"semicolon", "5;6"}};
+            {"byte 0xFF", "5\xff"}, {"semicolon", "5;6"}, {"byte order mark inside", "\xef\xbb\xbf" "7"}};
         for (const auto& [name, field] : bad)
             QTest::newRow(name) << 5 << field;
         // An error in the last field leaves 62 cells.
@@ -325,6 +331,8 @@ private slots:
         QVERIFY(!r.ok);
         QCOMPARE(describe(r.cells), numberedCells(39));
 
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
+        QVERIFY(!rows::LoadRowFile(dir.filePath("fifo")).ok); // not read, and opening it does not wait
         QVERIFY(writeBytes(dir.filePath("empty"), {}));
         for (const QString& name : {QString("empty"), QString("no-such-file"), QString()}) { // the last is the directory
             r = rows::LoadRowFile(name.isEmpty() ? dir.path() : dir.filePath(name));
@@ -361,11 +369,11 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         for (const char* how : {"62 items", "64 items", "line break", "read-only directory", "target is a directory",
-                                "parent missing"})
+                                "parent missing", "disk full"})
             QTest::newRow(how) << QString(how);
     }
 
-    // The last two fail for root too, where permission bits stop nothing.
+    // The last three fail for root too, where permission bits stop nothing.
     void failedSaveKeepsOldFile()
     {
         QFETCH(QString, how);
@@ -397,7 +405,20 @@ private slots:
             QVERIFY(!QFileInfo(dir.path()).isWritable());
         }
 
-        const bool saved = rows::SaveRowFile(path, items);
+        // A child process may write at most 100 bytes to a file; a longer write fails.
+        const auto save = [&] {
+            if (how != "disk full")
+                return rows::SaveRowFile(path, items);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{100, 100};
+                ::_exit(::setrlimit(RLIMIT_FSIZE, &limit) != 0 || rows::SaveRowFile(path, items));
+            }
+            int status = -1;
+            return ::waitpid(child, &status, 0) != child || WEXITSTATUS(status) != 0;
+        };
+        const bool saved = save();
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(!saved);
         QCOMPARE(readAll(dir.filePath("row.txt")), old);

@@ -2,7 +2,9 @@
 // A file list box: the names of the files in the working directory that
 // match its pattern, sorted by name. Setting the pattern reads the directory
 // afresh; the pattern matches without regard to case ("tabelle.lst" is a
-// "*.LST" file). A click on a name raises Click.
+// "*.LST" file). Only readable regular files (and links to them) are listed,
+// so every name shown can be opened without blocking. A click on a name
+// raises Click.
 
 #include "app/ListBox.h"
 

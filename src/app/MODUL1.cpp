@@ -24,6 +24,7 @@ void Reset()
     CurrentLine = 0;
     Operation = 0;
     GameOpened = false;
+    TableChanged = false;
     SelectedList = 0;
     ColIndex = 0;
     LineIndex = 0;

@@ -49,6 +49,9 @@ inline short CalcRow = 0;     // selected calculation row, 1..21
 inline short CurrentLine = 0; // table line the child works on, 1..9
 inline short Operation = 0;   // 1 plus, 2 minus, 3 times
 inline bool GameOpened = false;
+// The row table changed since the main window last drew it (a row file was
+// loaded); the main window draws it afresh when it is shown again.
+inline bool TableChanged = false;
 
 // Working variables of the row editor, the row files and the catch game.
 inline short SelectedList = 0;

@@ -69,6 +69,12 @@ void fang::Form_Activate()
 
 void fang::Form_KeyDown(int keyCode, int)
 {
+    // Before the start click the catcher is not on the field yet: moving it
+    // there could catch the characters left from the last game and win a game
+    // that never ran. Only Escape works then. The clock runs exactly while a
+    // game runs.
+    if (!Zeit1->isActive() && keyCode != KeyCode::Escape)
+        return;
     switch (keyCode) {
     case KeyCode::Up: MoveUp(); break;
     case KeyCode::Down: MoveDown(); break;

@@ -150,7 +150,8 @@ void fang::BuildLayout()
     // What each control does, for screen readers and as a tooltip.
     Describe(Befehl1, QStringLiteral("Spiel beenden"), QStringLiteral("Spiel beenden"));
     Describe(Befehl2, QStringLiteral("Hilfe zum Spiel"), QStringLiteral("Hilfe zum Spiel"));
-    Describe(Bild5, QStringLiteral("Spielfeld: zum Starten klicken"), QStringLiteral("Spielfeld: zum Starten klicken"));
+    // No tooltip over the field: it would pop up over the running game.
+    Describe(Bild5, QStringLiteral("Spielfeld: zum Starten klicken"), QString());
     Describe(HBildlauf1, QStringLiteral("Geschwindigkeit"),
              QStringLiteral("Geschwindigkeit: links schnell, rechts langsam"));
 }

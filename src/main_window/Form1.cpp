@@ -28,6 +28,10 @@ void Form1::Form_Load()
 
 void Form1::Form_Activate()
 {
+    // A table loaded while this window was hidden is drawn afresh, so that
+    // the expected result comes from the numbers on the screen.
+    if (TableChanged)
+        DrawTable();
     // Back from the reward game: only the flag is reset.
     if (GameOpened) {
         GameOpened = false;

@@ -10,7 +10,7 @@
 #include "app/PictureBox.h"
 #include "app/Windows.h"
 #include "rows/Form2.h"
-#include "rows/RowFileIO.h"
+#include "rows/TableFile.h"
 
 using namespace MODUL1;
 
@@ -34,26 +34,15 @@ void Form1::Datei1_Click()
     Datei1->SetVisible(false);
     if (name.isEmpty())
         return;
-    const rows::ReadResult read = rows::LoadRowFile(name);
-    const auto readCount = static_cast<int>(read.cells.size());
-    // The counters stop where reading stopped.
-    for (ColIndex = 1; ColIndex <= 7; ++ColIndex) {
-        for (LineIndex = 1; LineIndex <= 9; ++LineIndex) {
-            const int field = (ColIndex - 1) * 9 + (LineIndex - 1);
-            if (field >= readCount)
-                break;
-            ColumnAt(ColIndex)[LineIndex] = read.cells[static_cast<std::size_t>(field)];
-        }
-        if (LineIndex <= 9)
-            break;
-    }
-    if (!read.ok)
+    const bool loaded = rows::LoadTable(name);
+    if (!loaded)
         MsgBox(QStringLiteral("Ein Ladefehler ist aufgetreten ...") + CR, MsgStyle::OkOnly,
                QStringLiteral("Dateifehler"));
     CurrentLine = 1;
     PlaceInputField();
-    // A failed load leaves no half-loaded table behind: new random rows replace it.
-    if (read.ok)
+    // After a failed load new random rows replace the table, as the child
+    // would otherwise practise on a table nobody chose.
+    if (loaded)
         DrawTable();
     else
         GenerateRows();

@@ -51,6 +51,7 @@ void Form1::DrawTable()
     s.SetFontName(QStringLiteral("Verdana"));
     s.SetFontSize(20);
     s.Cls();
+    TableChanged = false;
     DrawHeads();
     for (int i = 1; i <= 9; ++i) {
         for (int k = 1; k <= 7; ++k)
@@ -67,6 +68,7 @@ void Form1::GenerateRows()
     s.SetFontSize(20);
     Platform::Randomize(Platform::TimeOfDay());
     s.Cls();
+    TableChanged = false;
     DrawHeads();
     for (int k = 1; k <= 7; ++k) {
         rows::DrawColumnDigits(&Platform::Rnd, [&](int line, int digit) {

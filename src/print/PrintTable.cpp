@@ -3,9 +3,12 @@
 // row table, the shared variables and the windows stay as they are.
 
 #include "app/Dialogs.h"
+#include "app/FileNames.h"
 #include "app/MODUL1.h"
 #include "print/PageLayout.h"
 #include "print/PrinterService.h"
+
+#include <QFileInfo>
 
 namespace {
 
@@ -16,16 +19,43 @@ void ReportFailure()
     MsgBox(QStringLiteral("Der Druck ist fehlgeschlagen ...") + CR, MsgStyle::OkOnly, kTitle);
 }
 
+// The name the PDF is written under: a name without an extension gets ".PDF",
+// so that a bare "Tabelle" does not end up as a file nothing opens.
+QString PdfName(const QString& typed)
+{
+    return QFileInfo(LocalPath(typed)).suffix().isEmpty() ? typed + QStringLiteral(".PDF") : typed;
+}
+
+// Whether a file (or a link, even a broken one) of that name is already
+// there. A folder is no file to replace: writing there fails and says so.
+bool Taken(const QString& name)
+{
+    const QFileInfo info(LocalPath(name));
+    return (info.exists() && !info.isDir()) || info.isSymLink();
+}
+
 void SaveTableAsPdf(PrinterFactory& printers)
 {
     const QString question = QStringLiteral("Es ist kein Drucker eingerichtet.") + CR +
                              QStringLiteral("Die Tabelle als PDF-Datei speichern?") + CR;
     if (MsgBox(question, MsgStyle::YesNoQuestion, kTitle) == MsgResult::No)
         return;
-    // Blanks around the name are a slip of the keyboard, not part of a file name.
-    const QString name = InputBox(QStringLiteral("Name der Datei:"), kTitle, QStringLiteral("KOVTAB.PDF")).trimmed();
-    if (name.isEmpty())
-        return;
+    QString name = QStringLiteral("KOVTAB.PDF");
+    // An existing file, a row file above all, is replaced only when the user
+    // says so; otherwise the name can be changed.
+    for (;;) {
+        // Blanks around the name are a slip of the keyboard, not part of a file name.
+        const QString typed = InputBox(QStringLiteral("Name der Datei:"), kTitle, name).trimmed();
+        if (typed.isEmpty())
+            return;
+        name = PdfName(typed);
+        if (!Taken(name))
+            break;
+        const QString replace = QStringLiteral("Die Datei ") + name + QStringLiteral(" gibt es schon.") + CR +
+                                QStringLiteral("Soll sie ersetzt werden?") + CR;
+        if (MsgBox(replace, MsgStyle::YesNoQuestion, kTitle) != MsgResult::No)
+            break;
+    }
     auto pdf = printers.PdfFile(name);
     printout::DrawTablePage(*pdf);
     if (!pdf->EndDoc()) {

@@ -1,45 +1,62 @@
 #include "print/PrinterService.h"
 
-#include <QFileInfo>
+#include "app/FileNames.h"
+
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QTemporaryFile>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
-// Draws the page with QPainter on a QPrinter. Twips become device dots by
-// the printer's resolution; fonts keep their points and lines their dots.
+// Draws the page with QPainter on a QPrinter or, for a PDF, on a QPdfWriter
+// that writes into a QSaveFile. Twips become device dots by the device's
+// resolution; fonts keep their points and lines their dots.
 class QtPrinterService final : public PrinterService {
 public:
-    // With `pdfTarget` set, the printer writes into `partFile`, which becomes
-    // `pdfTarget` once the document is complete. A null printer fails at the end.
-    QtPrinterService(std::unique_ptr<QPrinter> printer, std::unique_ptr<QTemporaryFile> partFile = nullptr,
-                     const QString& pdfTarget = QString())
-        : printer_(std::move(printer)), partFile_(std::move(partFile)), pdfTarget_(pdfTarget)
+    // Prints on `printer`; a null printer fails at the end.
+    explicit QtPrinterService(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer))
     {
-        if (printer_)
-            begun_ = painter_.begin(printer_.get());
-        if (begun_)
-            painter_.setRenderHint(QPainter::TextAntialiasing);
+        Begin(printer_.get());
+    }
+
+    // Writes the page as a PDF into `file`, which replaces its target only
+    // when the document is complete (and so gets the permissions of the file
+    // it replaces, or those of any new file). The document is built in
+    // memory and written in one piece, so a short write is seen.
+    explicit QtPrinterService(std::unique_ptr<QSaveFile> file) : file_(std::move(file))
+    {
+        pdf_ = std::make_unique<QPdfWriter>(&document_);
+        pdf_->setResolution(Printing::kPdfDotsPerInch);
+        const double margin = Printing::kPdfMarginTwips / 1440.0;
+        pdf_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                        QMarginsF(margin, margin, margin, margin), QPageLayout::Inch));
+        pdf_->setTitle(QStringLiteral("Rechenkov"));
+        pdf_->setCreator(QStringLiteral("Rechenkov"));
+        if (document_.open(QIODevice::WriteOnly))
+            Begin(pdf_.get());
     }
 
     ~QtPrinterService() override
     {
-        // A job left unfinished is thrown away rather than half printed.
+        // A job left unfinished is thrown away rather than half printed; an
+        // uncommitted PDF never replaces anything.
         if (painter_.isActive()) {
-            printer_->abort();
+            if (printer_)
+                printer_->abort();
             painter_.end();
         }
+        if (file_)
+            file_->cancelWriting();
     }
 
     void SetFontName(const QString& name) override { font_.setFamily(name); }
@@ -50,22 +67,22 @@ public:
 
     void Print(const QString& text) override
     {
-        if (!begun_)
+        if (!device_)
             return;
         painter_.setFont(font_);
         painter_.setPen(QPen(Qt::black));
-        const QFontMetricsF metrics(font_, printer_.get());
+        const QFontMetricsF metrics(font_, device_);
         for (const QString& line : text.split(QLatin1Char('\r'))) {
             if (!line.isEmpty())
                 painter_.drawText(QPointF(DotsX(x_), DotsY(y_) + metrics.ascent()), line);
             x_ = 0;
-            y_ += static_cast<int>(std::lround(metrics.height() * 1440.0 / printer_->logicalDpiY()));
+            y_ += static_cast<int>(std::lround(metrics.height() * 1440.0 / device_->logicalDpiY()));
         }
     }
 
     void Box(int x1, int y1, int x2, int y2) override
     {
-        if (!begun_)
+        if (!device_)
             return;
         painter_.setPen(QPen(Qt::black, drawWidth_, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter_.setBrush(Qt::NoBrush);
@@ -78,38 +95,34 @@ public:
 
     bool EndDoc() override
     {
-        if (!begun_)
+        if (!device_)
             return false;
-        bool ok = painter_.end() && printer_->printerState() != QPrinter::Error;
-        if (ok && partFile_)
-            ok = ReplaceTarget();
-        return ok;
+        if (!painter_.end())
+            return false;
+        if (printer_)
+            return printer_->printerState() != QPrinter::Error;
+        const QByteArray& bytes = document_.data();
+        return file_->write(bytes) == bytes.size() && file_->commit();
     }
 
 private:
-    double DotsX(int twips) const { return twips * printer_->logicalDpiX() / 1440.0; }
-    double DotsY(int twips) const { return twips * printer_->logicalDpiY() / 1440.0; }
-
-    bool ReplaceTarget()
+    void Begin(QPaintDevice* device)
     {
-        // A rename within one folder replaces an existing file in one step,
-        // so the old file stays whole until the new one is complete.
-        partFile_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                  QFileDevice::ReadOther);
-        std::error_code error;
-        std::filesystem::rename(QFile::encodeName(partFile_->fileName()).toStdString(),
-                                QFile::encodeName(pdfTarget_).toStdString(), error);
-        if (error)
-            return false;
-        partFile_->setAutoRemove(false);
-        return true;
+        if (device && painter_.begin(device)) {
+            device_ = device;
+            painter_.setRenderHint(QPainter::TextAntialiasing);
+        }
     }
 
+    double DotsX(int twips) const { return twips * device_->logicalDpiX() / 1440.0; }
+    double DotsY(int twips) const { return twips * device_->logicalDpiY() / 1440.0; }
+
     std::unique_ptr<QPrinter> printer_;
-    std::unique_ptr<QTemporaryFile> partFile_;
-    QString pdfTarget_;
+    std::unique_ptr<QSaveFile> file_;
+    QBuffer document_;
+    std::unique_ptr<QPdfWriter> pdf_;
     QPainter painter_;
-    bool begun_ = false;
+    QPaintDevice* device_ = nullptr; // set once painting has begun
     QFont font_;
     int drawWidth_ = 1;
     int x_ = 0;
@@ -129,24 +142,11 @@ public:
 
     std::unique_ptr<PrinterService> PdfFile(const QString& path) override
     {
-        const QFileInfo target(path);
-        auto partFile =
-            std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.rechenkov-XXXXXX.pdf"));
-        if (target.isDir() || !partFile->open())
-            return std::make_unique<QtPrinterService>(nullptr);
-        partFile->close();
-
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(partFile->fileName());
-        printer->setResolution(Printing::kPdfDotsPerInch);
-        printer->setPageSize(QPageSize(QPageSize::A4));
-        printer->setPageOrientation(QPageLayout::Portrait);
-        const double margin = Printing::kPdfMarginTwips / 1440.0;
-        printer->setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Inch);
-        printer->setDocName(QStringLiteral("Rechenkov"));
-        printer->setCreator(QStringLiteral("Rechenkov"));
-        return std::make_unique<QtPrinterService>(std::move(printer), std::move(partFile), target.absoluteFilePath());
+        auto file = std::make_unique<QSaveFile>(LocalPath(path));
+        // Unbuffered: see SaveRowFile, a failed flush would pass unnoticed.
+        if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return std::make_unique<QtPrinterService>(std::unique_ptr<QPrinter>());
+        return std::make_unique<QtPrinterService>(std::move(file));
     }
 };
 

@@ -17,6 +17,7 @@
 #include "app/Windows.h"
 #include "main_window/Form1.h"
 #include "rows/RowFileIO.h"
+#include "rows/TableFile.h"
 
 #include <QStringList>
 
@@ -157,25 +158,15 @@ void Form2::Datei1_Click()
     // Digits typed next are meant for the entry; left in the file list they
     // would jump to a file whose name starts with that digit and load it.
     Text1->SetFocus();
-    const rows::ReadResult read = rows::LoadRowFile(name);
-    const auto readCount = static_cast<int>(read.cells.size());
-    // The counters stop where reading stopped.
-    for (ColIndex = 1; ColIndex <= 7; ++ColIndex) {
-        for (LineIndex = 1; LineIndex <= 9; ++LineIndex) {
-            const int field = (ColIndex - 1) * 9 + (LineIndex - 1);
-            if (field >= readCount)
-                break;
-            ColumnAt(ColIndex)[LineIndex] = read.cells[static_cast<std::size_t>(field)];
-            ListeAt(ColIndex)->SetList(LineIndex - 1, CellCaption(ColumnAt(ColIndex)[LineIndex]));
-        }
-        if (LineIndex <= 9)
-            break;
-    }
-    if (!read.ok) {
-        // The cells read before the fault keep their new values; the lists
-        // all show "0" so that nothing half-loaded is mistaken for the file.
+    // A file that fails part way changes nothing in the row table; the lists
+    // all show "0" so that nothing half-loaded is mistaken for the file.
+    if (!rows::LoadTable(name)) {
         MsgBox(QStringLiteral("Es ist ein Ladefehler aufgetreten ...") + CR, MsgStyle::OkOnly,
                QStringLiteral("Dateifehler"));
         Bild3_Click();
+        return;
     }
+    for (ColIndex = 1; ColIndex <= 7; ++ColIndex)
+        for (LineIndex = 1; LineIndex <= 9; ++LineIndex)
+            ListeAt(ColIndex)->SetList(LineIndex - 1, CellCaption(ColumnAt(ColIndex)[LineIndex]));
 }

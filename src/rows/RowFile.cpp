@@ -93,6 +93,16 @@ private:
             if (b == '\n')
                 b = take();
         }
+        // Many Windows editors begin a saved text with a UTF-8 byte order
+        // mark; it is no part of the first field.
+        if (atStart_) {
+            atStart_ = false;
+            if (b == 0xEF) {
+                if (take() != 0xBB || take() != 0xBF)
+                    return Outcome::Error;
+                b = take();
+            }
+        }
 
         for (;; b = take()) {
             if (b < 0) {
@@ -182,6 +192,7 @@ private:
 
     const std::function<int()>& next_;
     bool atEnd_ = false;
+    bool atStart_ = true;
     bool atLineStart_ = true;
     bool lfMayFollow_ = false;
 

@@ -20,8 +20,7 @@
 // Everything else stops reading with ok == false and the cells completed
 // before the faulty field: letters, a decimal point, a sign without digits,
 // more than 9 significant digits, a blank inside a number, any control byte
-// other than tab and the line ends, any byte >= 0x80 (so a UTF-8 byte order
-// mark too), a field of more than 256 bytes (counted from the byte after the
+// other than tab and the line ends, any byte >= 0x80, a field of more than 256 bytes (counted from the byte after the
 // previous separator up to its own separator, blanks and quotes included), a
 // quote not closed before the next comma, line end or end of the data, text
 // other than blanks after a closing quote, and running out of data before 63
@@ -36,7 +35,9 @@
 //  - an empty line is one empty field; "\r\n" is one line end, "\n\r" two;
 //  - when the 63rd field ends with a CR the reader stops there and never looks
 //    at a possible LF after it;
-//  - an empty file gives ok == false and no cells.
+//  - an empty file gives ok == false and no cells;
+//  - a UTF-8 byte order mark (EF BB BF) at the very start of the data is
+//    skipped; anywhere else, or cut short, its bytes are errors as above.
 #pragma once
 
 #include <functional>

@@ -1,19 +1,38 @@
 // Disk side of row files; the format itself is in RowFile.cpp.
 #include "rows/RowFileIO.h"
 
+#include "app/FileNames.h"
+
 #include <QFile>
 #include <QSaveFile>
 
 #include <array>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace rows {
 
 ReadResult LoadRowFile(const QString& path)
 {
-    QFile file(path);
-    // Unbuffered: our own block is the only copy of the data held in memory.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // Opened without waiting: a FIFO or a device under a row file's name
+    // would otherwise hold the program until someone writes to it. Only a
+    // regular file is read.
+    const int fd = ::open(QFile::encodeName(LocalPath(path)).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
         return {};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    QFile file;
+    // Unbuffered: our own block is the only copy of the data held in memory.
+    if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
 
     std::array<char, 512> block{};
     qint64 filled = 0;
@@ -50,8 +69,11 @@ bool SaveRowFile(const QString& path, const QStringList& items63)
     if (bytes.empty())
         return false;
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QSaveFile file(LocalPath(path));
+    // Unbuffered, so that a short write (a full disk) shows in write()'s
+    // result: a failure while a buffered QSaveFile flushes goes unnoticed by
+    // commit(), which would then replace the old file with a truncated one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
         file.cancelWriting();

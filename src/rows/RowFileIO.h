@@ -11,8 +11,10 @@
 
 namespace rows {
 
-// Opens `path` and reads it with ReadRowFields. A file that cannot be opened
-// gives ok == false with no cells; a read error part way through gives
+// Opens `path` and reads it with ReadRowFields. The path is taken as a file
+// name even when it starts with ":". Opening never waits: a FIFO, a device or
+// anything else that is not a regular file gives ok == false with no cells,
+// as does a file that cannot be opened; a read error part way through gives
 // ok == false with the cells read before it (it is never taken for the end of
 // the file, which could otherwise pass a truncated last field as complete).
 ReadResult LoadRowFile(const QString& path);
