@@ -91,8 +91,8 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
                                                QStringLiteral("Davon richtig"),
                                                QStringLiteral("Sekunden je richtige Antwort (Median)")});
     operationTable->verticalHeader()->hide();
-    operationTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    operationTable->horizontalHeader()->setStretchLastSection(true);
+    operationTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    operationTable->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     operationTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     operationTable->setSelectionMode(QAbstractItemView::NoSelection);
     operationTable->setFixedHeight(operationTable->horizontalHeader()->sizeHint().height() + 3 * 30 + 4);
@@ -214,8 +214,11 @@ void HistoryWindow::FillChart(const Filter& f)
 {
     QChart* chart = chartView->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes())
+    // A removed axis goes back to its caller.
+    for (QAbstractAxis* axis : chart->axes()) {
         chart->removeAxis(axis);
+        delete axis;
+    }
 
     const std::vector<DayCount> counted = store_.Days(f);
     // Every day of the period gets its place, so gaps show; a long period
