@@ -382,6 +382,9 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && qstrcmp(argv[1], "--schreiben") == 0)
         return WriteUntilKilled(argc, argv);
+    // A home of its own: the switch this test turns on must not reach tests running beside it.
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
     TestHistory test;
     return QTest::qExec(&test, argc, argv);
