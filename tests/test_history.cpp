@@ -361,12 +361,15 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
     QVERIFY(window.notice->text().contains(QStringLiteral("beschädigt")));
     QVERIFY(window.deleteButton->isEnabled());
     // The question defaults to No; answering Yes deletes the file.
-    QTimer::singleShot(0, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box && box->defaultButton() == box->button(QMessageBox::No));
-        box->button(QMessageBox::Yes)->click();
+    bool defaultNo = false;
+    QTimer::singleShot(0, [&defaultNo] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            defaultNo = box->defaultButton() == box->button(QMessageBox::No);
+            box->button(QMessageBox::Yes)->click();
+        }
     });
     window.deleteButton->click();
+    QVERIFY(defaultNo);
     QVERIFY(!QFileInfo::exists(DefaultHistoryPath()));
     QVERIFY(PausedReason().isEmpty());
     QVERIFY(window.notice->text().contains(QStringLiteral("noch keinen")));
