@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <memory>
+#include <optional>
 
 namespace history {
 
@@ -26,6 +27,7 @@ std::unique_ptr<HistoryStore> g_store;
 bool g_paused = false;
 QString g_child;
 QElapsedTimer g_taskClock;
+std::optional<bool> g_on;
 
 // Pauses recording for this run and leaves the reason for the window.
 void Pause(const HistoryStore& store)
@@ -58,13 +60,20 @@ HistoryStore* Store()
 
 } // namespace
 
-bool RecordingOn() { return Settings().value(kSwitchKey, false).toBool(); }
+bool RecordingOn()
+{
+    // Read once per run, so that with recording off an answer touches no file at all.
+    if (!g_on)
+        g_on = Settings().value(kSwitchKey, false).toBool();
+    return *g_on;
+}
 
 bool SetRecordingOn(bool on)
 {
     QSettings s = Settings();
     s.setValue(kSwitchKey, on);
     s.sync();
+    g_on = on;
     return s.status() == QSettings::NoError;
 }
 
@@ -139,6 +148,7 @@ void ResetRecorder()
 {
     g_store.reset();
     g_paused = false;
+    g_on.reset();
 }
 
 } // namespace history

@@ -10,6 +10,7 @@
 namespace history {
 
 // The switch, kept in the settings of organisation and application "Rechenkov".
+// A run reads it once; switching in another run takes effect at the next start.
 bool RecordingOn();
 // False when the setting could not be saved.
 bool SetRecordingOn(bool on);
@@ -35,7 +36,7 @@ void ClearPausedReason();
 // Whether recording is paused in this run.
 bool RecordingPaused();
 
-// Closes the open file and forgets a pause (tests; deleting the record).
+// Closes the open file, forgets a pause and reads the switch afresh (tests; deleting the record).
 void ResetRecorder();
 
 } // namespace history
