@@ -146,6 +146,13 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     Reload();
 }
 
+bool HistoryWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate && isVisible())
+        Reload();
+    return QWidget::event(e);
+}
+
 void HistoryWindow::Reload()
 {
     store_.Open(false);

@@ -35,6 +35,10 @@ public:
     QPushButton* csvButton = nullptr;
     QPushButton* deleteButton = nullptr;
 
+protected:
+    // Coming back to the window shows what was practised meanwhile.
+    bool event(QEvent* e) override;
+
 private:
     void recordButton_Toggled(bool on);
     void csvButton_Click();
