@@ -29,6 +29,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace history;
 
@@ -248,6 +249,19 @@ void TestHistory::writeFailuresAreReportedNotFatal()
     HistoryStore nowhere(dir_.filePath(QStringLiteral("blocker/verlauf.sqlite")));
     QVERIFY(!nowhere.Open(true));
     QCOMPARE(nowhere.GetState(), HistoryStore::State::CannotOpen);
+
+    // A file without write permission; root writes regardless, so only others check it.
+    if (geteuid() != 0) {
+        const QString path = dir_.filePath(QStringLiteral("readonly.sqlite"));
+        {
+            HistoryStore ours(path);
+            QVERIFY(ours.Open(true));
+        }
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        HistoryStore readOnly(path);
+        QVERIFY(!(readOnly.Open(true) && readOnly.RecordAnswer(Answer(QStringLiteral("A"), At(1), 1, QStringLiteral("a+b"), true))));
+        QCOMPARE(readOnly.GetState(), HistoryStore::State::WriteFailed);
+    }
 
     // A full disk, made with the file-size limit (which binds root too).
     HistoryStore store(dir_.filePath(QStringLiteral("full.sqlite")));
