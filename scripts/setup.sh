@@ -4,6 +4,9 @@
 set -euo pipefail
 packages=(
     qt6-base-dev qt6-translations-l10n cmake ninja-build g++ pkg-config
+    # The practice record: SQLite driver and charts. Qt Charts' CMake files
+    # need the OpenGL module's, which its package does not pull in.
+    libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xauth poppler-utils desktop-file-utils appstream dpkg-dev
     ${RECHENKOV_EXTRA_PACKAGES:-}

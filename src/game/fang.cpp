@@ -12,6 +12,7 @@
 #include "app/Platform.h"
 #include "app/PictureBox.h"
 #include "app/Windows.h"
+#include "history/Recording.h"
 #include "main_window/Form1.h"
 
 #include <QTimer>
@@ -223,6 +224,7 @@ void fang::MoveRight()
 void fang::FinishGame()
 {
     const long long seconds = Bezeichnung6->Caption().toLongLong();
+    history::RecordGame(seconds);
     // The message box runs its own event loop; a tick in it could catch again
     // and open this message a second time, so the clock stops first.
     Zeit1->stop();

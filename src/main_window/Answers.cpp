@@ -10,6 +10,7 @@
 #include "app/MODUL1.h"
 #include "app/Windows.h"
 #include "game/fang.h"
+#include "history/Recording.h"
 
 using namespace MODUL1;
 
@@ -47,6 +48,8 @@ void Form1::Form_KeyDown(int keyCode, int)
     // second; an answer is checked once per press.
     if (keyCode != KeyCode::Return || KeyAutoRepeat())
         return;
+    history::RecordAnswer(Bezeichnung1->Caption(), Operation, CalcRow, CurrentLine, Bezeichnung3->Caption(),
+                          Bezeichnung2->Caption());
 
     // The answer is compared as text, so "07" is not 7 and an empty field is wrong.
     if (Bezeichnung2->Caption() != Bezeichnung3->Caption()) {

@@ -7,6 +7,7 @@
 #include "app/ListBox.h"
 #include "app/MODUL1.h"
 #include "app/PictureBox.h"
+#include "history/Recording.h"
 #include "rows/ColumnRules.h"
 
 using namespace MODUL1;
@@ -24,6 +25,7 @@ void Form1::Form_Load()
     CurrentLine = 1;
     GenerateRows();
     Bild8->SetPicture(Bild4->GetPicture());
+    Bezeichnung1->SetCaption(history::StartName(Bezeichnung1->Caption()));
 }
 
 void Form1::Form_Activate()

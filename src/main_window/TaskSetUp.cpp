@@ -9,6 +9,7 @@
 #include "app/Label.h"
 #include "app/MODUL1.h"
 #include "app/PictureBox.h"
+#include "history/Recording.h"
 #include "rows/ColumnRules.h"
 
 #include <utility>
@@ -44,6 +45,7 @@ void Form1::SetUpTask()
 {
     if (CalcRow < 1 || CalcRow > 21)
         return; // no calculation row chosen yet
+    history::MarkTaskSetUp();
     const rows::ColumnPair pair = rows::CalcRowPair(CalcRow);
     const int x1 = 1000 * pair.first;
     const int x2 = 1000 * pair.second;

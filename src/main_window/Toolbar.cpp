@@ -9,6 +9,7 @@
 #include "app/MODUL1.h"
 #include "app/Platform.h"
 #include "app/Windows.h"
+#include "history/Recording.h"
 #include "info/KOVLABEL.h"
 
 #include <QStringList>
@@ -49,8 +50,10 @@ void Form1::Bezeichnung1_Click()
 {
     // Cancel gives an empty answer, which keeps the old name.
     const QString name = InputBox(QStringLiteral("Neuer Benutzer:"), QStringLiteral("Eingabe"), QString());
-    if (!name.isEmpty())
+    if (!name.isEmpty()) {
         Bezeichnung1->SetCaption(name);
+        history::RememberName(name);
+    }
 }
 
 void Form1::Bild1_Click()

@@ -6,6 +6,7 @@
 #include "app/Windows.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 MsgResult ScriptedDialogs::MsgBox(const QString& text, MsgStyle style, const QString& title)
 {
@@ -38,6 +39,8 @@ ScriptedDialogs& FreshProgram(double timeOfDay)
 {
     static bool prepared = false;
     if (!prepared) {
+        // Settings and the practice record of the tests never mix with the user's.
+        QStandardPaths::setTestModeEnabled(true);
         PrepareApplication(*qApp);
         prepared = true;
     }
