@@ -76,6 +76,8 @@ public:
         y_ = y2;
     }
 
+    bool NewPage() override { return begun_ && printer_->newPage(); }
+
     bool EndDoc() override
     {
         if (!begun_)
