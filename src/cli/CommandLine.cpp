@@ -75,8 +75,8 @@ int OperationNumber(const QString& name)
 
 Request Parse(const QStringList& arguments)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption editor(QStringLiteral("editor"));
     const QCommandLineOption sheets(QStringLiteral("arbeitsblaetter"));
     const QCommandLineOption operation(QStringLiteral("rechenart"), QString(), QStringLiteral("ART"));
