@@ -119,7 +119,7 @@ int RunWorksheets(const Request& request)
             Say(stderr, message);
             return 1;
         }
-        Say(stdout, QStringLiteral("%1 Arbeitsblätter gehen an den Drucker.").arg(request.pages));
+        Say(stdout, worksheets::PrintedText(request.pages));
         return 0;
     }
 
@@ -131,7 +131,7 @@ int RunWorksheets(const Request& request)
         Say(stderr, message);
         return 1;
     }
-    Say(stdout, QStringLiteral("%1 Arbeitsblätter sind in „%2“ gespeichert.").arg(request.pages).arg(request.outputFile));
+    Say(stdout, worksheets::SavedText(request.pages, request.outputFile));
     return 0;
 }
 

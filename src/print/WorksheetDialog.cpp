@@ -39,9 +39,9 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
 
     tableFile_ = new QLineEdit(tableFile, this);
     tableFile_->setObjectName(QStringLiteral("tableFile"));
-    tableFile_->setPlaceholderText(QStringLiteral("keine – jedes Blatt bekommt eine neue Zufallstabelle"));
+    tableFile_->setPlaceholderText(QStringLiteral("keine: jedes Blatt eine neue Zufallstabelle"));
     tableFile_->setClearButtonEnabled(true);
-    tableFile_->setMinimumWidth(320);
+    tableFile_->setMinimumWidth(360);
     chooseTable_ = new QPushButton(QStringLiteral("&Wählen ..."), this);
     auto* tableRow = new QHBoxLayout;
     tableRow->addWidget(tableFile_, 1);
@@ -50,7 +50,10 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Seiten:"), pages_);
     form->addRow(QStringLiteral("&Rechenart:"), operation_);
-    form->addRow(QStringLiteral("&Tabelle:"), tableRow);
+    // A row with a layout gets no buddy of its own; the label names the line edit.
+    auto* tableLabel = new QLabel(QStringLiteral("&Tabelle:"), this);
+    tableLabel->setBuddy(tableFile_);
+    form->addRow(tableLabel, tableRow);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
@@ -119,7 +122,7 @@ bool WorksheetDialog::SaveTo(const QString& path)
         Report(worksheets::Describe(outcome, path));
         return false;
     }
-    Report(QStringLiteral("%1 Arbeitsblätter sind in „%2“ gespeichert.").arg(tables.size()).arg(path));
+    Report(worksheets::SavedText(static_cast<int>(tables.size()), path));
     return true;
 }
 
@@ -138,7 +141,7 @@ bool WorksheetDialog::PrintPages()
         Report(worksheets::Describe(outcome));
         return false;
     }
-    Report(QStringLiteral("%1 Arbeitsblätter gehen an den Drucker.").arg(tables.size()));
+    Report(worksheets::PrintedText(static_cast<int>(tables.size())));
     return true;
 }
 
@@ -176,6 +179,7 @@ WorksheetDialog::Run(const std::function<worksheets::Outcome(const worksheets::P
     for (QWidget* w : {static_cast<QWidget*>(print_), static_cast<QWidget*>(savePdf_), static_cast<QWidget*>(chooseTable_)})
         w->setEnabled(true);
     progress_->setVisible(false);
+    adjustSize();
     return outcome;
 }
 

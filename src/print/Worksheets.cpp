@@ -155,4 +155,18 @@ QString Describe(Outcome outcome, const QString& path)
     return QString();
 }
 
+QString SavedText(int pages, const QString& path)
+{
+    if (pages == 1)
+        return QStringLiteral("Ein Arbeitsblatt ist in „%1“ gespeichert.").arg(path);
+    return QStringLiteral("%1 Arbeitsblätter sind in „%2“ gespeichert.").arg(pages).arg(path);
+}
+
+QString PrintedText(int pages)
+{
+    if (pages == 1)
+        return QStringLiteral("Ein Arbeitsblatt geht an den Drucker.");
+    return QStringLiteral("%1 Arbeitsblätter gehen an den Drucker.").arg(pages);
+}
+
 } // namespace worksheets

@@ -48,5 +48,8 @@ Outcome Print(const std::vector<Table>& tables, const Progress& progress = {});
 
 // A German sentence for an outcome other than Done, naming `path` where it matters.
 QString Describe(Outcome outcome, const QString& path = QString());
+// The German sentences for work done: "3 Arbeitsblätter sind in „x.pdf“ gespeichert." and the like.
+QString SavedText(int pages, const QString& path);
+QString PrintedText(int pages);
 
 } // namespace worksheets
