@@ -53,8 +53,9 @@ int main(int argc, char* argv[])
     PrepareApplication(app);
     // Row files live in the working directory. A menu entry may start the
     // program in the root directory, where nobody can save; the home folder
-    // is where a family looks for its tables.
-    if (QDir::current().isRoot())
+    // is where a family looks for its tables. Names given on the command line
+    // are read from where they were given.
+    if (QDir::current().isRoot() && !cli::IsHeadless(request) && request.tableFile.isEmpty())
         QDir::setCurrent(QDir::homePath());
 
     if (request.action == cli::Action::Worksheets)
