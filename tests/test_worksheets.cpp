@@ -7,6 +7,7 @@
 #include "WorkingDirectory.h"
 
 #include "app/MODUL1.h"
+#include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
 #include "rows/RowFileIO.h"
 
@@ -147,6 +148,29 @@ private slots:
         QCOMPARE(worksheets::WritePdf(tables, QStringLiteral("a.pdf"), true), worksheets::Outcome::Done);
         QVERIFY(FileBytes(QStringLiteral("a.pdf")).startsWith("%PDF-"));
         QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{"a.pdf"});
+    }
+
+    // The window's choices reach the pages; a broken table is reported and writes nothing.
+    void windowSavesItsChoices()
+    {
+        ScriptedDialogs& dialogs = FreshProgram();
+        ScopedWorkingDirectory folder;
+        QVERIFY(CopyRowFixture(QStringLiteral("letters.LST")));
+        WorksheetDialog window(3);
+        window.findChild<QSpinBox*>(QStringLiteral("pages"))->setValue(2);
+
+        QVERIFY(window.SaveTo(QStringLiteral("mal.pdf")));
+        PageValues pages;
+        QVERIFY(ReadPages(QStringLiteral("mal.pdf"), pages));
+        QCOMPARE(pages.size(), std::size_t(2));
+        QCOMPARE(std::set<long long>(pages[1][3].begin(), pages[1][3].end()), RuleValues(4, 3));
+        QCOMPARE(dialogs.calls.back().text, QStringLiteral("2 Arbeitsblätter sind in „mal.pdf“ gespeichert.\r"));
+
+        window.findChild<QLineEdit*>(QStringLiteral("tableFile"))->setText(QStringLiteral("letters.LST"));
+        QVERIFY(!window.findChild<QComboBox*>(QStringLiteral("operation"))->isEnabled());
+        QVERIFY(!window.SaveTo(QStringLiteral("kaputt.pdf")));
+        QVERIFY(dialogs.calls.back().text.contains(QStringLiteral("„letters.LST“")));
+        QVERIFY(!QFile::exists(QStringLiteral("kaputt.pdf")));
     }
 
     // The real program, with no display and no platform chosen, as from a cron job or a terminal over ssh.
