@@ -4,9 +4,9 @@
 // them as one PDF file, with a progress bar while the pages are made. A plain
 // dialog in the desktop's own style; it is not one of the child's windows.
 
-#include <QDialog>
-
 #include "print/Worksheets.h"
+
+#include <QDialog>
 
 class QComboBox;
 class QLineEdit;
