@@ -1,5 +1,6 @@
 # Installing Rechenkov on a desktop: the program, its menu entry, its icon in
-# the hicolor theme and its AppStream metadata; and a Debian package of it.
+# the hicolor theme, its AppStream metadata and its manual page; and a Debian
+# package of it.
 
 include(GNUInstallDirs)
 
@@ -8,6 +9,20 @@ install(FILES resources/desktop/org.example.Rechenkov.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/desktop/org.example.Rechenkov.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The manual page, compressed as Debian keeps them (without name and time, so
+# every build gives the same bytes).
+find_program(GZIP gzip)
+set(RECHENKOV_MANPAGE ${CMAKE_SOURCE_DIR}/resources/man/rechenkov.1)
+if(GZIP)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/rechenkov.1.gz
+        COMMAND ${GZIP} -9 -n -c ${RECHENKOV_MANPAGE} > ${CMAKE_BINARY_DIR}/rechenkov.1.gz
+        DEPENDS ${RECHENKOV_MANPAGE}
+        COMMENT "Compressing the manual page")
+    add_custom_target(manpage ALL DEPENDS ${CMAKE_BINARY_DIR}/rechenkov.1.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/rechenkov.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+    install(FILES ${RECHENKOV_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 foreach(size 32 64 128 256)
     install(FILES resources/desktop/icons/${size}x${size}/org.example.Rechenkov.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)

@@ -93,6 +93,8 @@ public:
         y_ = y2;
     }
 
+    bool NewPage() override { return begun_ && printer_->newPage(); }
+
     bool EndDoc() override
     {
         if (!device_)

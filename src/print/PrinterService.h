@@ -24,6 +24,9 @@ public:
     virtual void Print(const QString& text) = 0;
     // A rectangle outline between two corners, in the printer's default colour.
     virtual void Box(int x1, int y1, int x2, int y2) = 0;
+    // Ends the page and starts another one of the same document; false when
+    // the printer cannot (a recorder of single pages).
+    virtual bool NewPage() { return false; }
     // Hands the page over; false when the job could not be done.
     virtual bool EndDoc() = 0;
 };

@@ -1,0 +1,245 @@
+#include "cli/CommandLine.h"
+
+#include "print/Worksheets.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#ifndef RECHENKOV_VERSION
+#define RECHENKOV_VERSION "0"
+#endif
+
+namespace cli {
+
+namespace {
+
+Request Bad(const QString& error)
+{
+    Request r;
+    r.action = Action::BadUsage;
+    r.error = error;
+    return r;
+}
+
+// QCommandLineParser takes no optional values; "--arbeitsblaetter=N" becomes
+// "--arbeitsblaetter N", so both spellings give N as the positional argument.
+QStringList Expanded(const QStringList& arguments)
+{
+    QStringList out;
+    bool optionsEnded = false;
+    for (const QString& a : arguments) {
+        static const QString kSheets = QStringLiteral("--arbeitsblaetter=");
+        if (!optionsEnded && a.startsWith(kSheets)) {
+            out << kSheets.chopped(1) << a.mid(kSheets.size());
+            continue;
+        }
+        optionsEnded = optionsEnded || a == QStringLiteral("--");
+        out << a;
+    }
+    return out;
+}
+
+QString Dashed(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+// QCommandLineParser's own messages are English; these say the same in German.
+QString ParserError(const QCommandLineParser& parser)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("Unbekannte Option „%1“.").arg(Dashed(parser.unknownOptionNames().constFirst()));
+    static const QRegularExpression missing(QStringLiteral("^Missing value after '(.+)'"));
+    static const QRegularExpression unexpected(QStringLiteral("^Unexpected value after '(.+)'"));
+    const QString text = parser.errorText();
+    if (const auto m = missing.match(text); m.hasMatch())
+        return QStringLiteral("Nach „%1“ fehlt ein Wert.").arg(m.captured(1));
+    if (const auto m = unexpected.match(text); m.hasMatch())
+        return QStringLiteral("„%1“ nimmt keinen Wert.").arg(m.captured(1));
+    return QStringLiteral("Die Aufrufzeile ist fehlerhaft (%1).").arg(text);
+}
+
+int OperationNumber(const QString& name)
+{
+    const QString n = name.toLower();
+    if (n == QStringLiteral("plus"))
+        return 1;
+    if (n == QStringLiteral("minus"))
+        return 2;
+    if (n == QStringLiteral("mal"))
+        return 3;
+    return 0;
+}
+
+} // namespace
+
+Request Parse(const QStringList& arguments)
+{
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption editor(QStringLiteral("editor"));
+    const QCommandLineOption sheets(QStringLiteral("arbeitsblaetter"));
+    const QCommandLineOption operation(QStringLiteral("rechenart"), QString(), QStringLiteral("ART"));
+    const QCommandLineOption table(QStringLiteral("tabelle"), QString(), QStringLiteral("DATEI"));
+    const QCommandLineOption output(QStringLiteral("ausgabe"), QString(), QStringLiteral("DATEI"));
+    const QCommandLineOption replace(QStringLiteral("ersetzen"));
+    const QCommandLineOption history(QStringLiteral("verlauf"));
+    const QCommandLineOption csv(QStringLiteral("verlauf-csv"), QString(), QStringLiteral("DATEI"));
+    const QCommandLineOption recording(QStringLiteral("aufzeichnung"), QString(), QStringLiteral("an|aus"));
+
+    QCommandLineParser parser;
+    parser.addOptions({help, version, editor, sheets, operation, table, output, replace, history, csv, recording});
+    if (!parser.parse(QStringList{QStringLiteral("rechenkov")} + Expanded(arguments)))
+        return Bad(ParserError(parser));
+
+    Request r;
+    if (parser.isSet(help)) {
+        r.action = Action::ShowHelp;
+        return r;
+    }
+    if (parser.isSet(version)) {
+        r.action = Action::ShowVersion;
+        return r;
+    }
+    for (const QString& name : parser.optionNames())
+        if (parser.optionNames().count(name) > 1)
+            return Bad(QStringLiteral("„%1“ ist mehrmals angegeben.").arg(Dashed(name)));
+
+    const QList<const QCommandLineOption*> actions = {&editor, &sheets, &history, &csv, &recording};
+    QStringList chosen;
+    for (const QCommandLineOption* a : actions)
+        if (parser.isSet(*a))
+            chosen << Dashed(a->names().constFirst());
+    if (chosen.size() > 1)
+        return Bad(QStringLiteral("„%1“ und „%2“ lassen sich nicht zusammen angeben.").arg(chosen[0], chosen[1]));
+    for (const QCommandLineOption* o : {&operation, &table, &output, &replace})
+        if (parser.isSet(*o) && !parser.isSet(sheets))
+            return Bad(QStringLiteral("„%1“ gehört zu „--arbeitsblaetter“.").arg(Dashed(o->names().constFirst())));
+    for (const QCommandLineOption* o : {&table, &output, &csv})
+        if (parser.isSet(*o) && parser.value(*o).isEmpty())
+            return Bad(QStringLiteral("Nach „%1“ fehlt ein Dateiname.").arg(Dashed(o->names().constFirst())));
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return Bad(QStringLiteral("Zu viele Angaben: „%1“.").arg(positional.mid(1).join(QLatin1Char(' '))));
+    const QString given = positional.value(0);
+
+    if (parser.isSet(history) || parser.isSet(csv) || parser.isSet(recording)) {
+        if (!given.isEmpty())
+            return Bad(QStringLiteral("Unerwartete Angabe „%1“.").arg(given));
+        if (parser.isSet(history)) {
+            r.action = Action::ShowHistory;
+        } else if (parser.isSet(csv)) {
+            r.action = Action::ExportHistoryCsv;
+            r.csvFile = parser.value(csv);
+        } else {
+            const QString value = parser.value(recording).toLower();
+            if (value != QStringLiteral("an") && value != QStringLiteral("aus"))
+                return Bad(QStringLiteral("„--aufzeichnung“ nimmt „an“ oder „aus“, nicht „%1“.")
+                               .arg(parser.value(recording)));
+            r.action = Action::SetRecording;
+            r.recordingOn = value == QStringLiteral("an");
+        }
+        return r;
+    }
+
+    if (parser.isSet(sheets)) {
+        if (parser.isSet(operation)) {
+            r.operation = OperationNumber(parser.value(operation));
+            if (r.operation == 0)
+                return Bad(QStringLiteral("Unbekannte Rechenart „%1“: erlaubt sind plus, minus und mal.")
+                               .arg(parser.value(operation)));
+            r.operationGiven = true;
+        }
+        if (parser.isSet(operation) && parser.isSet(table))
+            return Bad(QStringLiteral("„--rechenart“ und „--tabelle“ schließen sich aus: die Tabelle bringt ihre "
+                                      "Zahlen mit."));
+        r.tableFile = parser.value(table);
+        if (parser.isSet(replace) && !parser.isSet(output))
+            return Bad(QStringLiteral("„--ersetzen“ gehört zu „--ausgabe“."));
+        if (given.isEmpty()) {
+            if (parser.isSet(output))
+                return Bad(QStringLiteral("„--ausgabe“ braucht die Zahl der Seiten nach „--arbeitsblaetter“."));
+            r.action = Action::WorksheetsWindow;
+            return r;
+        }
+        static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+        bool ok = number.match(given).hasMatch();
+        const int pages = ok ? given.toInt(&ok) : 0;
+        if (!ok || pages < worksheets::kMinPages || pages > worksheets::kMaxPages)
+            return Bad(QStringLiteral("„%1“ ist keine gültige Seitenzahl: erlaubt sind %2 bis %3 Seiten.")
+                           .arg(given)
+                           .arg(worksheets::kMinPages)
+                           .arg(worksheets::kMaxPages));
+        r.action = Action::Worksheets;
+        r.pages = pages;
+        r.outputFile = parser.value(output);
+        r.replace = parser.isSet(replace);
+        return r;
+    }
+
+    r.tableFile = given;
+    if (parser.isSet(editor))
+        r.action = Action::Editor;
+    else
+        r.action = given.isEmpty() ? Action::Start : Action::OpenTable;
+    return r;
+}
+
+bool IsHeadless(const Request& request)
+{
+    switch (request.action) {
+    case Action::Worksheets:
+    case Action::ExportHistoryCsv:
+    case Action::SetRecording:
+    case Action::ShowHelp:
+    case Action::ShowVersion:
+    case Action::BadUsage:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString ShortUsage()
+{
+    return QStringLiteral(
+        "Aufruf: rechenkov [TABELLE.LST]\n"
+        "        rechenkov --editor [TABELLE.LST]\n"
+        "        rechenkov --arbeitsblaetter [N] [--rechenart plus|minus|mal | --tabelle TABELLE.LST]\n"
+        "                  [--ausgabe DATEI.pdf [--ersetzen]]\n"
+        "        rechenkov --verlauf | --verlauf-csv DATEI.csv | --aufzeichnung an|aus\n"
+        "        rechenkov --help | --version\n");
+}
+
+QString HelpText()
+{
+    return ShortUsage() + QStringLiteral(
+        "\n"
+        "Rechenkov ist ein Rechentrainer für Grundschulkinder. Ohne Angaben startet er\n"
+        "wie immer mit dem Übungsfenster. Die Optionen sind für Eltern und Lehrer.\n"
+        "\n"
+        "  TABELLE.LST              startet mit dieser Tabelle, als wäre sie in der\n"
+        "                           Dateiliste des Hauptfensters gewählt worden\n"
+        "  --editor [TABELLE.LST]   öffnet zuerst den Tabellen-Editor (mit der Tabelle);\n"
+        "                           sein Schließen-Knopf führt ins Hauptfenster\n"
+        "  --arbeitsblaetter N      druckt N Arbeitsblätter (1 bis 100), jedes mit einer\n"
+        "                           neuen Zufallstabelle, ohne ein Fenster zu öffnen\n"
+        "  --arbeitsblaetter        öffnet das Fenster „Arbeitsblätter“\n"
+        "  --rechenart ART          plus (so ohne Angabe), minus oder mal\n"
+        "  --tabelle TABELLE.LST    N Blätter mit dieser Tabelle statt Zufallstabellen\n"
+        "  --ausgabe DATEI.pdf      schreibt die Blätter in diese PDF-Datei statt auf den\n"
+        "                           Standarddrucker\n"
+        "  --ersetzen               ersetzt eine schon vorhandene PDF-Datei\n"
+        "  --verlauf                zeigt den Lernverlauf\n"
+        "  --verlauf-csv DATEI.csv  schreibt den Lernverlauf als CSV-Datei\n"
+        "  --aufzeichnung an|aus    schaltet die Aufzeichnung des Lernverlaufs ein oder aus\n"
+        "  -h, --help               zeigt diese Hilfe\n"
+        "  -v, --version            zeigt die Version\n"
+        "\n"
+        "Rückgabewerte: 0 erledigt, 1 fehlgeschlagen, 2 falscher Aufruf.\n");
+}
+
+QString VersionText() { return QStringLiteral("Rechenkov " RECHENKOV_VERSION); }
+
+} // namespace cli

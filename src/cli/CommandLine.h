@@ -1,0 +1,49 @@
+#pragma once
+// The program's command line, for the adults: what a call asks for, read
+// from the arguments alone (no file is looked at, no window needed), and the
+// German help and usage texts. Started without arguments the program is the
+// child's trainer, exactly as ever.
+
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+enum class Action {
+    Start,            // the main window, as always
+    OpenTable,        // the main window with a table file loaded
+    Editor,           // the row editor first, with a table file loaded if one is named
+    Worksheets,       // N worksheet pages to a PDF file or the default printer, no window
+    WorksheetsWindow, // the window "Arbeitsblätter"
+    ShowHistory,      // the practice record's window
+    ExportHistoryCsv, // the practice record as a CSV file
+    SetRecording,     // switch the practice record on or off
+    ShowHelp,
+    ShowVersion,
+    BadUsage,
+};
+
+struct Request {
+    Action action = Action::Start;
+    QString tableFile;        // OpenTable, Editor (may be empty), worksheets' --tabelle
+    int pages = 0;            // Worksheets: 1..100
+    int operation = 1;        // worksheets: 1 plus, 2 minus, 3 times
+    bool operationGiven = false;
+    QString outputFile;       // Worksheets: --ausgabe; empty means the default printer
+    bool replace = false;     // --ersetzen
+    QString csvFile;          // ExportHistoryCsv
+    bool recordingOn = false; // SetRecording
+    QString error;            // BadUsage: what is wrong, one German sentence
+};
+
+// Reads the arguments after the program's name.
+Request Parse(const QStringList& arguments);
+
+// Whether the request is done without any window, so without a display.
+bool IsHeadless(const Request& request);
+
+QString HelpText();
+QString ShortUsage();
+QString VersionText();
+
+} // namespace cli

@@ -1,0 +1,175 @@
+// The command line: calls read into what to do, bad calls refused with a
+// German sentence, and the first window of a call that opens one (a table
+// loaded as from the file list, the row editor in front of the main window).
+
+#include "TestSupport.h"
+#include "WorkingDirectory.h"
+
+#include "app/FileListBox.h"
+#include "app/MODUL1.h"
+#include "app/Windows.h"
+#include "cli/CommandLine.h"
+#include "cli/Run.h"
+#include "main_window/Form1.h"
+#include "rows/Form2.h"
+
+#include <QtTest>
+
+using cli::Action;
+
+class CliTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void calls_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("read"); // action, file (table or CSV), pages, operation, output, flag
+        const auto row = [](const char* name, QStringList args, const char* read) {
+            QTest::newRow(name) << args << QString::fromUtf8(read);
+        };
+        row("no arguments", {}, "Start,,0,1,,0");
+        row("a table", {"Mein Tisch.LST"}, "OpenTable,Mein Tisch.LST,0,1,,0");
+        row("a table after --", {"--", "-x.LST"}, "OpenTable,-x.LST,0,1,,0");
+        row("editor", {"--editor"}, "Editor,,0,1,,0");
+        row("editor with a table", {"--editor", "T.LST"}, "Editor,T.LST,0,1,,0");
+        row("worksheet window", {"--arbeitsblaetter"}, "WorksheetsWindow,,0,1,,0");
+        row("window with a preset", {"--arbeitsblaetter", "--rechenart", "mal"}, "WorksheetsWindow,,0,3,,0");
+        row("worksheets", {"--arbeitsblaetter", "25", "--rechenart", "minus", "--ausgabe", "a.pdf", "--ersetzen"},
+            "Worksheets,,25,2,a.pdf,1");
+        row("options first", {"--ausgabe=b.pdf", "--arbeitsblaetter=100"}, "Worksheets,,100,1,b.pdf,0");
+        row("one page of a table", {"--arbeitsblaetter", "1", "--tabelle", "T.LST"}, "Worksheets,T.LST,1,1,,0");
+        row("history", {"--verlauf"}, "ShowHistory,,0,1,,0");
+        row("history csv", {"--verlauf-csv", "v.csv"}, "ExportHistoryCsv,v.csv,0,1,,0");
+        row("recording on", {"--aufzeichnung", "an"}, "SetRecording,,0,1,,1");
+        row("recording off", {"--aufzeichnung", "aus"}, "SetRecording,,0,1,,0");
+        row("help wins", {"--editor", "--help"}, "ShowHelp,,0,1,,0");
+        row("version", {"-v"}, "ShowVersion,,0,1,,0");
+    }
+
+    void calls()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, read);
+        static const QStringList kActions = {"Start", "OpenTable", "Editor", "Worksheets", "WorksheetsWindow",
+                                             "ShowHistory", "ExportHistoryCsv", "SetRecording", "ShowHelp",
+                                             "ShowVersion", "BadUsage"};
+        const cli::Request r = cli::Parse(args);
+        const bool csv = r.action == Action::ExportHistoryCsv;
+        const bool flag = r.action == Action::SetRecording ? r.recordingOn : r.replace;
+        QCOMPARE(QStringList({kActions.value(int(r.action)), csv ? r.csvFile : r.tableFile, QString::number(r.pages),
+                              QString::number(r.operation), r.outputFile, QString::number(int(flag))})
+                     .join(QLatin1Char(',')) + r.error,
+                 read);
+    }
+
+    void badCalls_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named"); // what the message must name
+        QTest::newRow("no pages") << QStringList{"--arbeitsblaetter", "0"} << "„0“";
+        QTest::newRow("too many pages") << QStringList{"--arbeitsblaetter", "101"} << "„101“";
+        QTest::newRow("pages in words") << QStringList{"--arbeitsblaetter", "zehn"} << "„zehn“";
+        QTest::newRow("negative pages") << QStringList{"--arbeitsblaetter=-3"} << "„-3“";
+        QTest::newRow("unknown operation") << QStringList{"--arbeitsblaetter", "2", "--rechenart", "geteilt"}
+                                           << "„geteilt“";
+        QTest::newRow("unknown option") << QStringList{"--drucken"} << "„--drucken“";
+        QTest::newRow("missing value") << QStringList{"--arbeitsblaetter", "2", "--tabelle"} << "--tabelle“";
+        QTest::newRow("empty file name") << QStringList{"--arbeitsblaetter", "2", "--ausgabe", ""} << "„--ausgabe“";
+        QTest::newRow("value for a switch") << QStringList{"--editor=T.LST"} << "--editor“";
+        QTest::newRow("output without pages") << QStringList{"--arbeitsblaetter", "--ausgabe", "a.pdf"}
+                                              << "„--ausgabe“";
+        QTest::newRow("replace without output") << QStringList{"--arbeitsblaetter", "2", "--ersetzen"}
+                                                << "„--ersetzen“";
+        QTest::newRow("worksheet option alone") << QStringList{"--rechenart", "mal"} << "„--rechenart“";
+        QTest::newRow("operation and table") << QStringList{"--arbeitsblaetter", "2", "--rechenart", "mal",
+                                                            "--tabelle", "T.LST"}
+                                             << "„--tabelle“";
+        QTest::newRow("two doors") << QStringList{"--editor", "--arbeitsblaetter"} << "„--arbeitsblaetter“";
+        QTest::newRow("two tables") << QStringList{"A.LST", "B.LST"} << "„B.LST“";
+        QTest::newRow("twice") << QStringList{"--arbeitsblaetter", "2", "--ausgabe", "a.pdf", "--ausgabe", "b.pdf"}
+                               << "„--ausgabe“";
+        QTest::newRow("recording maybe") << QStringList{"--aufzeichnung", "vielleicht"} << "„vielleicht“";
+        QTest::newRow("history with a table") << QStringList{"--verlauf", "T.LST"} << "„T.LST“";
+    }
+
+    void badCalls()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        const cli::Request r = cli::Parse(args);
+        QCOMPARE(int(r.action), int(Action::BadUsage));
+        QVERIFY2(r.error.contains(named), qPrintable(r.error));
+        QVERIFY2(!r.error.contains(QStringLiteral("Missing")) && !r.error.contains(QStringLiteral("Unknown")),
+                 qPrintable(r.error));
+    }
+
+    // A named table is loaded as a click in the main window's file list loads it,
+    // whatever its name, and the file lists then show its folder.
+    void tableOnTheCommandLine()
+    {
+        FreshProgram();
+        ScopedWorkingDirectory elsewhere;
+        ScopedWorkingDirectory folder;
+        QVERIFY(CopyRowFixture(QStringLiteral("good.LST"), QStringLiteral("klasse 2b.txt")));
+        const QString path = folder.Path() + QStringLiteral("/klasse 2b.txt");
+        QVERIFY(QDir::setCurrent(elsewhere.Path()));
+
+        QVERIFY(cli::OpenFirstWindow(cli::Parse({path})));
+
+        Form1& main = Instance<Form1>();
+        QVERIFY(main.isVisible());
+        QCOMPARE(QDir::current().canonicalPath(), QDir(folder.Path()).canonicalPath());
+        for (int k = 1; k <= 7; ++k)
+            for (int i = 1; i <= 9; ++i)
+                QCOMPARE(MODUL1::ColumnAt(k)[i], MODUL1::Cell(10 * k + i));
+        // The list is back to the table files of that folder.
+        QCOMPARE(main.Datei1->ListCount(), 0);
+    }
+
+    void brokenTableTakesTheFileListsWay()
+    {
+        ScriptedDialogs& dialogs = FreshProgram();
+        ScopedWorkingDirectory folder;
+        QVERIFY(CopyRowFixture(QStringLiteral("letters.LST")));
+
+        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("letters.LST")})));
+
+        QCOMPARE(dialogs.calls.size(), std::size_t(1));
+        QCOMPARE(dialogs.calls[0].text, QStringLiteral("Ein Ladefehler ist aufgetreten ...\r"));
+        QVERIFY(Instance<Form1>().isVisible());
+    }
+
+    void missingTableOpensNothing()
+    {
+        FreshProgram();
+        ScopedWorkingDirectory folder;
+        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("fehlt.LST")})));
+        QVERIFY(!Exists<Form1>());
+        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("fehlt.LST")})));
+        QVERIFY(!Exists<Form2>());
+    }
+
+    // The editor comes first with the table loaded; its close button hands over
+    // to the main window, which holds the table as the editor left it.
+    void editorFirst()
+    {
+        FreshProgram();
+        ScopedWorkingDirectory folder;
+        QVERIFY(CopyRowFixture(QStringLiteral("good.LST")));
+
+        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("good.LST")})));
+
+        Form2& editor = Instance<Form2>();
+        QVERIFY(editor.isVisible());
+        QVERIFY(Exists<Form1>() && !Instance<Form1>().isVisible());
+        QCOMPARE(editor.Liste3->List(4), QStringLiteral("35"));
+        editor.Bild1_Click();
+        QVERIFY(!editor.isVisible());
+        QVERIFY(Instance<Form1>().isVisible());
+        QCOMPARE(MODUL1::c[5], MODUL1::Cell(35));
+    }
+};
+
+QTEST_MAIN(CliTest)
+#include "test_cli.moc"
