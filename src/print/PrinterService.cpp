@@ -93,7 +93,12 @@ public:
         y_ = y2;
     }
 
-    bool NewPage() override { return begun_ && printer_->newPage(); }
+    bool NewPage() override
+    {
+        if (!device_)
+            return false;
+        return printer_ ? printer_->newPage() : pdf_->newPage();
+    }
 
     bool EndDoc() override
     {
