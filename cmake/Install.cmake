@@ -5,6 +5,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS rechenkov RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS rechenkov-verlauf RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/rechenkov)
 install(FILES resources/desktop/org.example.Rechenkov.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES resources/desktop/org.example.Rechenkov.metainfo.xml

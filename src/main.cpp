@@ -9,6 +9,9 @@
 #include <QDir>
 
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +23,23 @@ QStringList Arguments(int argc, char* argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     return arguments;
+}
+
+// The window "Lernverlauf" is a program of its own beside this one (in the
+// build folder) or in the package's libexec folder; it replaces this process.
+int StartHistoryWindow(const char* self)
+{
+    char exe[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    const std::string dir = length > 0 ? std::filesystem::path(exe).parent_path().string() : std::string(".");
+    for (const std::string& candidate : {dir + "/rechenkov-verlauf", dir + "/../libexec/rechenkov/rechenkov-verlauf"}) {
+        if (access(candidate.c_str(), X_OK) == 0) {
+            execl(candidate.c_str(), self, static_cast<char*>(nullptr));
+            break;
+        }
+    }
+    Write(stderr, QStringLiteral("Das Fenster Lernverlauf konnte nicht gestartet werden (rechenkov-verlauf fehlt).\n"));
+    return 1;
 }
 
 } // namespace
@@ -34,6 +54,7 @@ int main(int argc, char* argv[])
         Write(stderr, request.error + QStringLiteral("\n\n") + cli::ShortUsage() +
                           QStringLiteral("Mehr dazu: rechenkov --help\n"));
         return 2;
+    case cli::Action::ShowHistory: return StartHistoryWindow(argv[0]);
     default: break;
     }
 
@@ -58,11 +79,6 @@ int main(int argc, char* argv[])
     case cli::Action::Worksheets: return cli::RunWorksheets(request);
     case cli::Action::SetRecording: return history::RunRecordingSwitch(request.recordingOn);
     case cli::Action::ExportHistoryCsv: return history::RunHistoryCsv(request.csvFile);
-    case cli::Action::ShowHistory:
-        // The parents' window stands alone: closing it ends the program.
-        QApplication::setQuitOnLastWindowClosed(true);
-        history::ShowHistoryWindow();
-        return QApplication::exec();
     default: break;
     }
     if (!cli::OpenFirstWindow(request))

@@ -2,8 +2,8 @@
 
 #include "history/HistoryCommands.h"
 
+#include "app/FileNames.h"
 #include "history/HistoryStore.h"
-#include "history/HistoryWindow.h"
 #include "history/Recording.h"
 
 #include <QDir>
@@ -46,19 +46,12 @@ int RunHistoryCsv(const QString& path)
         Print(stderr, QStringLiteral("Der Lernverlauf ist leer."));
         return 1;
     }
-    QSaveFile file(path);
+    QSaveFile file(LocalPath(path));
     if (!file.open(QIODevice::WriteOnly) || file.write(store.Csv()) < 0 || !file.commit()) {
         Print(stderr, QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(QDir::toNativeSeparators(path)));
         return 1;
     }
     return 0;
-}
-
-void ShowHistoryWindow()
-{
-    auto* window = new HistoryWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->show();
 }
 
 } // namespace history

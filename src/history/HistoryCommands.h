@@ -1,7 +1,8 @@
 #pragma once
-// What the command line does for the practice record: the switch, the CSV
-// without a window, and the window "Lernverlauf". Each returns the exit code
-// (or shows the window; the caller runs the event loop).
+// What the command line does for the practice record without a window: the
+// switch and the CSV. Each returns the exit code. The window "Lernverlauf"
+// is a program of its own (rechenkov-verlauf), so the child's program never
+// loads the chart libraries.
 
 class QString;
 
@@ -12,7 +13,5 @@ int RunRecordingSwitch(bool on);
 // --verlauf-csv DATEI.csv: writes the whole record; exit 1 with a message on
 // standard error when there is no record or the file cannot be written.
 int RunHistoryCsv(const QString& path);
-// --verlauf: shows the window "Lernverlauf" (it deletes itself when closed).
-void ShowHistoryWindow();
 
 } // namespace history

@@ -357,3 +357,14 @@ void HistoryWindow::deleteButton_Click()
         ClearPausedReason();
     Reload();
 }
+
+namespace history {
+
+void ShowHistoryWindow()
+{
+    auto* window = new HistoryWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+} // namespace history

@@ -53,3 +53,8 @@ private:
 
     history::HistoryStore store_;
 };
+
+namespace history {
+// Shows the window "Lernverlauf"; it deletes itself when closed.
+void ShowHistoryWindow();
+} // namespace history
