@@ -3,7 +3,7 @@
 // libraries. `rechenkov --verlauf` starts it.
 
 #include "app/Application.h"
-#include "history/HistoryWindow.h"
+#include "history_window/HistoryWindow.h"
 
 #include <QApplication>
 

@@ -11,7 +11,7 @@
 #include "app/Windows.h"
 #include "game/fang.h"
 #include "history/HistoryStore.h"
-#include "history/HistoryWindow.h"
+#include "history_window/HistoryWindow.h"
 #include "history/Recording.h"
 #include "main_window/Form1.h"
 

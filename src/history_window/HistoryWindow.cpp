@@ -1,7 +1,7 @@
 // The window "Lernverlauf". It opens the record read-mostly: it never
 // creates the file, and it writes only the switch and, on request, deletes.
 
-#include "history/HistoryWindow.h"
+#include "history_window/HistoryWindow.h"
 
 #include "history/Recording.h"
 
