@@ -98,40 +98,31 @@ bool ReadTable(const QString& path, worksheets::Table& table)
 
 int RunWorksheets(const Request& request)
 {
-    std::vector<worksheets::Table> tables;
+    worksheets::Job job;
+    job.pages = request.pages;
+    job.operation = request.operation;
+    job.output = request.outputFile;
+    job.replace = request.replace;
     if (!request.tableFile.isEmpty()) {
         worksheets::Table table;
         if (!ReadTable(request.tableFile, table))
             return 1;
-        tables = worksheets::Copies(request.pages, table);
-    } else {
-        // One seed for the whole stack: each page continues the same sequence.
-        const auto seed = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
-        tables = worksheets::RandomTables(request.pages, request.operation, seed);
+        job.table = table;
     }
+    // One seed for the whole stack: each sheet continues the same sequence.
+    job.seed = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
 
-    if (request.outputFile.isEmpty()) {
-        const worksheets::Outcome outcome = worksheets::Print(tables);
-        if (outcome != worksheets::Outcome::Done) {
-            QString message = worksheets::Describe(outcome);
-            if (outcome == worksheets::Outcome::NoPrinter)
-                message += QStringLiteral(" Mit „--ausgabe DATEI.pdf“ werden die Blätter als PDF gespeichert.");
-            Say(stderr, message);
-            return 1;
-        }
-        Say(stdout, worksheets::PrintedText(request.pages));
-        return 0;
-    }
-
-    const worksheets::Outcome outcome = worksheets::WritePdf(tables, request.outputFile, request.replace);
-    if (outcome != worksheets::Outcome::Done) {
-        QString message = worksheets::Describe(outcome, request.outputFile);
-        if (outcome == worksheets::Outcome::FileExists)
+    const worksheets::Result result = worksheets::Run(job, worksheets::MakeSheets(job));
+    if (result.outcome != worksheets::Outcome::Done) {
+        QString message = result.problem;
+        if (result.outcome == worksheets::Outcome::NoPrinter)
+            message += QStringLiteral(" Mit „--ausgabe DATEI.pdf“ werden die Blätter als PDF gespeichert.");
+        if (result.outcome == worksheets::Outcome::FileExists)
             message += QStringLiteral(" Mit „--ersetzen“ wird sie ersetzt.");
         Say(stderr, message);
         return 1;
     }
-    Say(stdout, worksheets::SavedText(request.pages, request.outputFile));
+    Say(stdout, job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job));
     return 0;
 }
 

@@ -19,7 +19,23 @@ int ValueX(int column)
 
 int LineY(int line) { return 800 + 500 * line; }
 
-void DrawTablePage(PrinterService& printer)
+std::optional<long long> CellAt(const Cells& table, int column, int line)
+{
+    const auto index = static_cast<std::size_t>((column - 1) * 9 + line - 1);
+    return index < table.size() ? table[index] : std::nullopt;
+}
+
+Cells SharedTable()
+{
+    Cells table;
+    table.reserve(63);
+    for (int k = 1; k <= 7; ++k)
+        for (int i = 1; i <= 9; ++i)
+            table.push_back(MODUL1::ColumnAt(k)[i]);
+    return table;
+}
+
+void DrawTablePage(PrinterService& printer, const Cells& table)
 {
     printer.SetFontName(QStringLiteral("Verdana"));
     printer.SetFontSize(20);
@@ -39,7 +55,7 @@ void DrawTablePage(PrinterService& printer)
             printer.SetCurrentX(ValueX(k));
             printer.SetCurrentY(LineY(i));
             // An empty cell gets only its box.
-            const QString text = MODUL1::CellDrawText(MODUL1::ColumnAt(k)[i]);
+            const QString text = MODUL1::CellDrawText(CellAt(table, k, i));
             if (!text.isEmpty())
                 printer.Print(text);
             printer.Box(1000 * k, LineY(i), 1000 * k + 1000, LineY(i) + 500);

@@ -3,6 +3,9 @@
 // seven boxed values, each at a fixed place per column whatever the length of
 // the value. The same page goes to a printer or into a PDF file.
 
+#include <optional>
+#include <vector>
+
 class PrinterService;
 
 namespace printout {
@@ -15,7 +18,15 @@ int ValueX(int column);
 int LineY(int line);
 inline constexpr int kHeadY = 800;
 
-// Sets the printer up and draws the current row table, without ending the document.
-void DrawTablePage(PrinterService& printer);
+// A table as a value: 63 cells column by column (a1..a9, b1..b9, ...), an
+// empty cell being one never given a value.
+using Cells = std::vector<std::optional<long long>>;
+// The cell of column k (1..7) and line i (1..9); a short table reads as empty cells.
+std::optional<long long> CellAt(const Cells& table, int column, int line);
+// A copy of the shared row table.
+Cells SharedTable();
+
+// Sets the printer up and draws `table` on the printout's page, without ending the document.
+void DrawTablePage(PrinterService& printer, const Cells& table);
 
 } // namespace printout

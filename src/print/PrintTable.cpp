@@ -58,7 +58,7 @@ void SaveTableAsPdf(PrinterFactory& printers)
     }
     // The user has said yes to replacing a file of that name.
     auto pdf = printers.PdfFile(name, files::Replace::Always);
-    printout::DrawTablePage(*pdf);
+    printout::DrawTablePage(*pdf, printout::SharedTable());
     if (!pdf->EndDoc()) {
         ReportFailure();
         return;
@@ -76,7 +76,7 @@ void MODUL1::PrintTable()
         return;
     }
     auto printer = printers.DefaultPrinter();
-    printout::DrawTablePage(*printer);
+    printout::DrawTablePage(*printer, printout::SharedTable());
     // The page is on its way before the message is shown.
     if (!printer->EndDoc()) {
         ReportFailure();

@@ -1,6 +1,5 @@
 #include "print/PrinterService.h"
 
-
 #include <QFontMetrics>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -21,22 +20,25 @@ namespace {
 class QtPrinterService final : public PrinterService {
 public:
     // Prints on `printer`; a null printer fails at the end.
-    explicit QtPrinterService(std::unique_ptr<QPrinter> printer) : printer_(std::move(printer))
+    explicit QtPrinterService(std::unique_ptr<QPrinter> printer) : owned_(std::move(printer)), printer_(owned_.get())
     {
-        Begin(printer_.get());
+        Begin(printer_);
     }
+
+    // Prints on a printer that stays the caller's.
+    explicit QtPrinterService(QPrinter& printer) : printer_(&printer) { Begin(printer_); }
 
     // Writes the pages as a PDF through `file`, which takes its name only
     // when the document is complete. The pages go out as they are drawn, so
     // a stack of many pages is never held in memory.
-    explicit QtPrinterService(std::unique_ptr<files::FileWriter> file) : file_(std::move(file))
+    QtPrinterService(std::unique_ptr<files::FileWriter> file, QPageSize::PageSizeId paper) : file_(std::move(file))
     {
         if (!file_->Open())
             return;
         pdf_ = std::make_unique<QPdfWriter>(&file_->Device());
         pdf_->setResolution(Printing::kPdfDotsPerInch);
         const double margin = Printing::kPdfMarginTwips / 1440.0;
-        pdf_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+        pdf_->setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait,
                                         QMarginsF(margin, margin, margin, margin), QPageLayout::Inch));
         pdf_->setTitle(QStringLiteral("Rechenkov"));
         pdf_->setCreator(QStringLiteral("Rechenkov"));
@@ -61,6 +63,30 @@ public:
     void SetDrawWidth(int dots) override { drawWidth_ = dots; }
     void SetCurrentX(int twips) override { x_ = twips; }
     void SetCurrentY(int twips) override { y_ = twips; }
+    void SetFontBold(bool bold) override { font_.setBold(bold); }
+
+    int TextWidth(const QString& text) const override
+    {
+        if (!device_)
+            return PrinterService::TextWidth(text);
+        const QFontMetricsF metrics(font_, device_);
+        return static_cast<int>(std::lround(metrics.horizontalAdvance(text) * 1440.0 / device_->logicalDpiX()));
+    }
+
+    PageArea Area() const override
+    {
+        auto* paged = dynamic_cast<QPagedPaintDevice*>(device_);
+        if (!paged)
+            return PrinterService::Area();
+        // Twips from the top-left corner of the printable area, as everything else.
+        const QPageLayout layout = paged->pageLayout();
+        const QRectF full = layout.fullRect(QPageLayout::Point);
+        const QRectF paint = layout.paintRect(QPageLayout::Point);
+        const auto twips = [](double points) { return static_cast<int>(std::lround(points * 20)); };
+        return {QRect(twips(full.left() - paint.left()), twips(full.top() - paint.top()), twips(full.width()),
+                      twips(full.height())),
+                QRect(0, 0, twips(paint.width()), twips(paint.height()))};
+    }
 
     void Print(const QString& text) override
     {
@@ -123,7 +149,8 @@ private:
     double DotsX(int twips) const { return twips * device_->logicalDpiX() / 1440.0; }
     double DotsY(int twips) const { return twips * device_->logicalDpiY() / 1440.0; }
 
-    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QPrinter> owned_;
+    QPrinter* printer_ = nullptr;
     std::unique_ptr<files::FileWriter> file_;
     std::unique_ptr<QPdfWriter> pdf_;
     QPainter painter_;
@@ -145,9 +172,20 @@ public:
         return std::make_unique<QtPrinterService>(std::move(printer));
     }
 
-    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) override
+    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace,
+                                            QPageSize::PageSizeId paper) override
     {
-        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace));
+        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace), paper);
+    }
+
+    std::unique_ptr<PrinterService> NamedPrinter(const QString& name) override
+    {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+        if (info.isNull())
+            return nullptr;
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        printer->setDocName(QStringLiteral("Rechenkov"));
+        return std::make_unique<QtPrinterService>(std::move(printer));
     }
 };
 
@@ -169,5 +207,17 @@ void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory)
 }
 
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory() { return std::make_unique<QtPrinterFactory>(); }
+
+std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer) { return std::make_unique<QtPrinterService>(printer); }
+
+QPageSize::PageSizeId DefaultPaper()
+{
+    const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+    if (!printer.isNull() && printer.defaultPageSize().id() == QPageSize::Letter)
+        return QPageSize::Letter;
+    return QPageSize::A4;
+}
+
+QStringList PrinterNames() { return QPrinterInfo::availablePrinterNames(); }
 
 } // namespace Printing

@@ -8,9 +8,18 @@
 
 #include "app/FileWriter.h"
 
+#include <QPageSize>
+#include <QRect>
 #include <QString>
 
 #include <memory>
+
+// The sheet of paper and the part of it a printer reaches, in twips from the
+// top-left corner of the printable area (the paper starts left of and above it).
+struct PageArea {
+    QRect paper;
+    QRect printable;
+};
 
 class PrinterService {
 public:
@@ -21,6 +30,17 @@ public:
     virtual void SetDrawWidth(int dots) = 0;
     virtual void SetCurrentX(int twips) = 0;
     virtual void SetCurrentY(int twips) = 0;
+    // Bold type for the texts that follow (worksheets only; the table printout never sets it).
+    virtual void SetFontBold(bool) {}
+    // How wide `text` comes out in the current font, in twips.
+    // A printer that cannot measure guesses 240 twips a character.
+    virtual int TextWidth(const QString& text) const { return static_cast<int>(text.size()) * 240; }
+    // The paper and its printable part; an A4 sheet with quarter-inch margins
+    // unless the printer knows better.
+    virtual PageArea Area() const
+    {
+        return {QRect(-360, -360, 11906, 16838), QRect(0, 0, 11906 - 720, 16838 - 720)};
+    }
     // Writes `text` with its top-left corner at the print position; afterwards
     // the position is at the start of the next line.
     virtual void Print(const QString& text) = 0;
@@ -47,8 +67,13 @@ public:
     // with Replace::Always an existing file of that name is replaced once the
     // new one is complete, with Replace::Never it is left alone and the
     // service fails.
-    virtual std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) = 0;
+    virtual std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace,
+                                                    QPageSize::PageSizeId paper = QPageSize::A4) = 0;
+    // The printer of that name (as the system lists it); null when there is none.
+    virtual std::unique_ptr<PrinterService> NamedPrinter(const QString& name) = 0;
 };
+
+class QPrinter;
 
 namespace Printing {
 
@@ -63,5 +88,12 @@ PrinterFactory& Printers();
 // Installs a replacement (tests); passing nothing restores the real printers.
 void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory);
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory();
+// Draws on a printer set up elsewhere (the print dialog, the preview), which
+// stays the caller's; EndDoc ends the painting and so hands the job over.
+std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer);
+// The paper of the default printer where it has one and it is Letter; A4 otherwise.
+QPageSize::PageSizeId DefaultPaper();
+// The names of the printers the system knows.
+QStringList PrinterNames();
 
 } // namespace Printing

@@ -1,28 +1,47 @@
 #include "print/WorksheetDialog.h"
 
 #include "app/Dialogs.h"
+#include "app/FileWriter.h"
+#include "print/PrinterService.h"
+#include "print/RecordPairs.h"
 #include "rows/RowFileIO.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
+
 const QString kTitle = QStringLiteral("Arbeitsblätter");
+
+double NewSeed() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }
+
+// A printer on the paper of the default printer, for the dialog and the preview.
+void SetUp(QPrinter& printer)
+{
+    printer.setPageSize(QPageSize(Printing::DefaultPaper()));
+    printer.setDocName(QStringLiteral("Rechenkov"));
 }
 
-WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidget* parent) : QDialog(parent)
+} // namespace
+
+WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidget* parent)
+    : QDialog(parent), seed_(NewSeed())
 {
     setWindowTitle(kTitle);
     setObjectName(QStringLiteral("Arbeitsblaetter"));
@@ -47,44 +66,70 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     tableRow->addWidget(tableFile_, 1);
     tableRow->addWidget(chooseTable_);
 
+    pairs_ = new QLineEdit(this);
+    pairs_->setObjectName(QStringLiteral("pairs"));
+    pairs_->setPlaceholderText(QStringLiteral("zufällig je Blatt, oder z. B. a+b, c-e, b*f"));
+
+    // A child's weakest pairs, offered only where a record with children exists.
+    fromRecord_ = new QCheckBox(QStringLiteral("Die schwächsten Reihen aus dem &Lernverlauf von"), this);
+    fromRecord_->setObjectName(QStringLiteral("fromRecord"));
+    child_ = new QComboBox(this);
+    child_->setObjectName(QStringLiteral("child"));
+    const QStringList children = worksheets::FromRecord(QString()).children;
+    child_->addItems(children);
+    auto* recordRow = new QHBoxLayout;
+    recordRow->addWidget(fromRecord_);
+    recordRow->addWidget(child_, 1);
+    fromRecord_->setVisible(!children.isEmpty());
+    child_->setVisible(!children.isEmpty());
+
+    key_ = new QCheckBox(QStringLiteral("Lösungsblätter &anhängen"), this);
+    key_->setObjectName(QStringLiteral("key"));
+
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Seiten:"), pages_);
+    form->addRow(QStringLiteral("&Blätter:"), pages_);
     form->addRow(QStringLiteral("&Rechenart:"), operation_);
     // A row with a layout gets no buddy of its own; the label names the line edit.
     auto* tableLabel = new QLabel(QStringLiteral("&Tabelle:"), this);
     tableLabel->setBuddy(tableFile_);
     form->addRow(tableLabel, tableRow);
-
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("progress"));
-    progress_->setFormat(QStringLiteral("%v von %m Blättern"));
-    progress_->setVisible(false);
+    form->addRow(QStringLiteral("Re&ihen:"), pairs_);
+    form->addRow(QString(), recordRow);
+    form->addRow(QString(), key_);
 
     auto* buttons = new QDialogButtonBox(this);
-    print_ = buttons->addButton(QStringLiteral("&Drucken"), QDialogButtonBox::AcceptRole);
+    preview_ = buttons->addButton(QStringLiteral("&Vorschau ..."), QDialogButtonBox::ActionRole);
+    preview_->setObjectName(QStringLiteral("preview"));
+    print_ = buttons->addButton(QStringLiteral("&Drucken ..."), QDialogButtonBox::ActionRole);
     print_->setObjectName(QStringLiteral("print"));
     savePdf_ = buttons->addButton(QStringLiteral("Als &PDF speichern ..."), QDialogButtonBox::ActionRole);
     savePdf_->setObjectName(QStringLiteral("savePdf"));
     QPushButton* close = buttons->addButton(QStringLiteral("S&chließen"), QDialogButtonBox::RejectRole);
-    print_->setDefault(true);
+    // Enter in a field does nothing: no button is the default, none becomes it on focus.
+    for (QPushButton* b : {preview_, print_, savePdf_, close, chooseTable_}) {
+        b->setDefault(false);
+        b->setAutoDefault(false);
+    }
 
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(QStringLiteral("Jedes Blatt ist eine Seite wie der Ausdruck der Tabelle im Hauptfenster."),
+    auto* intro = new QLabel(QStringLiteral("Jedes Blatt hat Kopf, Namenszeile, die Tabelle und Kästchen für die "
+                                            "Antworten der gewählten Reihen."),
                              this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
     layout->addLayout(form);
-    layout->addWidget(progress_);
     layout->addStretch(1);
     layout->addWidget(buttons);
 
     connect(chooseTable_, &QPushButton::clicked, this, &WorksheetDialog::ChooseTable);
-    connect(tableFile_, &QLineEdit::textChanged, this, &WorksheetDialog::TableChanged);
+    connect(tableFile_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
+    connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::ChoicesChanged);
     // Printing keeps the window open for another stack; only "Schließen" closes it.
-    connect(print_, &QPushButton::clicked, this, &WorksheetDialog::PrintPages);
+    connect(preview_, &QPushButton::clicked, this, &WorksheetDialog::Preview_Click);
+    connect(print_, &QPushButton::clicked, this, &WorksheetDialog::Print_Click);
     connect(savePdf_, &QPushButton::clicked, this, &WorksheetDialog::SavePdf_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    TableChanged();
+    ChoicesChanged();
 }
 
 void WorksheetDialog::ChooseTable()
@@ -95,92 +140,151 @@ void WorksheetDialog::ChooseTable()
         tableFile_->setText(path);
 }
 
-void WorksheetDialog::TableChanged()
+void WorksheetDialog::ChoicesChanged()
 {
-    // A saved table brings its own numbers; the operation no longer applies.
-    operation_->setEnabled(tableFile_->text().trimmed().isEmpty());
+    // A saved table brings its own numbers; the record brings its own pairs and operation.
+    const bool record = fromRecord_->isChecked();
+    operation_->setEnabled(tableFile_->text().trimmed().isEmpty() && !record);
+    pairs_->setEnabled(!record);
+    child_->setEnabled(record);
 }
+
+bool WorksheetDialog::MakeJob(worksheets::Job& job)
+{
+    job = worksheets::Job();
+    job.pages = pages_->value();
+    job.operation = operation_->currentIndex() + 1;
+    job.key = key_->isChecked();
+    job.seed = seed_;
+    const QString file = tableFile_->text().trimmed();
+    if (!file.isEmpty()) {
+        const rows::ReadResult read = rows::LoadRowFile(file);
+        if (!read.ok) {
+            Report(QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden.").arg(file));
+            return false;
+        }
+        job.table = read.cells;
+    }
+    if (fromRecord_->isChecked()) {
+        const worksheets::RecordPairs record = worksheets::FromRecord(child_->currentText());
+        if (record.tasks.empty()) {
+            Report(record.problem);
+            return false;
+        }
+        job.tasks = record.tasks;
+        if (!job.table)
+            job.operation = record.operation;
+    } else if (!pairs_->text().trimmed().isEmpty()) {
+        const auto tasks = worksheets::ParseTasks(pairs_->text());
+        if (!tasks) {
+            Report(QStringLiteral("„%1“ sind keine Reihen: gemeint sind bis zu %2 verschiedene Paare wie "
+                                  "a+b, c-e, b*f, durch Kommas getrennt.")
+                       .arg(pairs_->text().trimmed())
+                       .arg(worksheets::kMaxTasks));
+            return false;
+        }
+        job.tasks = *tasks;
+    }
+    return true;
+}
+
+bool WorksheetDialog::Sheets(worksheets::Job& job, std::vector<worksheets::Sheet>& sheets)
+{
+    if (!MakeJob(job))
+        return false;
+    sheets = worksheets::MakeSheets(job);
+    return true;
+}
+
+void WorksheetDialog::StackDone() { seed_ = NewSeed() + 1; }
 
 void WorksheetDialog::SavePdf_Click()
 {
     // The file dialog asks before it names an existing file.
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Arbeitsblätter als PDF speichern"),
-                                                      QDir::current().filePath(QStringLiteral("Arbeitsblaetter.pdf")),
-                                                      QStringLiteral("PDF-Dateien (*.pdf)"));
-    if (!path.isEmpty())
-        SaveTo(path);
+    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Arbeitsblätter als PDF speichern"),
+                                                        QDir::current().filePath(QStringLiteral("Arbeitsblaetter.pdf")),
+                                                        QStringLiteral("PDF-Dateien (*.pdf)"));
+    if (chosen.isEmpty())
+        return;
+    // A bare name gets ".pdf", which the dialog did not see: ask for that name.
+    const QString path = files::WithExtension(chosen, QStringLiteral(".pdf"));
+    if (path != chosen && QFileInfo::exists(path)) {
+        const QString replace = QStringLiteral("Die Datei „%1“ gibt es schon.").arg(path) + CR +
+                                QStringLiteral("Soll sie ersetzt werden?");
+        if (MsgBox(replace + CR, MsgStyle::YesNoQuestion, kTitle) == MsgResult::No)
+            return;
+    }
+    SaveTo(path);
 }
 
 bool WorksheetDialog::SaveTo(const QString& path)
 {
-    std::vector<worksheets::Table> tables;
-    if (!MakeTables(tables))
+    worksheets::Job job;
+    std::vector<worksheets::Sheet> sheets;
+    if (!Sheets(job, sheets))
         return false;
-    const auto outcome =
-        Run([&](const worksheets::Progress& progress) { return worksheets::WritePdf(tables, path, true, progress); });
-    if (outcome != worksheets::Outcome::Done) {
-        Report(worksheets::Describe(outcome, path));
+    job.output = path;
+    job.replace = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const worksheets::Result result = worksheets::Run(job, sheets);
+    QApplication::restoreOverrideCursor();
+    if (result.outcome != worksheets::Outcome::Done) {
+        Report(result.problem);
         return false;
     }
-    Report(worksheets::SavedText(static_cast<int>(tables.size()), path));
+    StackDone();
+    Report(worksheets::SavedText(job));
     return true;
 }
 
-bool WorksheetDialog::PrintPages()
+void WorksheetDialog::Print_Click()
 {
-    std::vector<worksheets::Table> tables;
-    if (!MakeTables(tables))
+    worksheets::Job job;
+    if (!MakeJob(job))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    SetUp(printer);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Arbeitsblätter drucken"));
+    dialog.setMinMax(1, worksheets::PageCount(job));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    if (dialog.exec() == QDialog::Accepted)
+        PrintTo(printer);
+}
+
+bool WorksheetDialog::PrintTo(QPrinter& printer)
+{
+    worksheets::Job job;
+    std::vector<worksheets::Sheet> sheets;
+    if (!Sheets(job, sheets))
         return false;
-    const auto outcome = Run([&](const worksheets::Progress& progress) { return worksheets::Print(tables, progress); });
-    if (outcome == worksheets::Outcome::NoPrinter) {
-        Report(worksheets::Describe(outcome) + CR +
-               QStringLiteral("Mit „Als PDF speichern ...“ lassen sich die Blätter als Datei speichern."));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const worksheets::Result result = worksheets::PrintOn(printer, job, sheets);
+    QApplication::restoreOverrideCursor();
+    if (result.outcome != worksheets::Outcome::Done) {
+        Report(result.problem);
         return false;
     }
-    if (outcome != worksheets::Outcome::Done) {
-        Report(worksheets::Describe(outcome));
-        return false;
-    }
-    Report(worksheets::PrintedText(static_cast<int>(tables.size())));
+    StackDone();
+    job.printer = printer.printerName();
+    Report(worksheets::PrintedText(job));
     return true;
 }
 
-bool WorksheetDialog::MakeTables(std::vector<worksheets::Table>& tables)
+void WorksheetDialog::Preview_Click()
 {
-    const QString file = tableFile_->text().trimmed();
-    if (file.isEmpty()) {
-        // One seed for the whole stack: each page continues the same sequence.
-        tables = worksheets::RandomTables(pages_->value(), operation_->currentIndex() + 1,
-                                          static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
-        return true;
-    }
-    const rows::ReadResult read = rows::LoadRowFile(file);
-    if (!read.ok) {
-        Report(QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden.").arg(file));
-        return false;
-    }
-    tables = worksheets::Copies(pages_->value(), read.cells);
-    return true;
-}
-
-worksheets::Outcome
-WorksheetDialog::Run(const std::function<worksheets::Outcome(const worksheets::Progress&)>& work)
-{
-    progress_->setRange(0, pages_->value());
-    progress_->setValue(0);
-    progress_->setVisible(true);
-    for (QWidget* w : {static_cast<QWidget*>(print_), static_cast<QWidget*>(savePdf_), static_cast<QWidget*>(chooseTable_)})
-        w->setEnabled(false);
-    const worksheets::Outcome outcome = work([this](int done) {
-        progress_->setValue(done);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
-    });
-    for (QWidget* w : {static_cast<QWidget*>(print_), static_cast<QWidget*>(savePdf_), static_cast<QWidget*>(chooseTable_)})
-        w->setEnabled(true);
-    progress_->setVisible(false);
-    adjustSize();
-    return outcome;
+    worksheets::Job job;
+    std::vector<worksheets::Sheet> sheets;
+    if (!Sheets(job, sheets))
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    SetUp(printer);
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setWindowTitle(QStringLiteral("Vorschau der Arbeitsblätter"));
+    // The preview shows the very sheets "Drucken" prints next.
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&](QPrinter* target) { worksheets::PrintOn(*target, job, sheets); });
+    preview.exec();
 }
 
 void WorksheetDialog::Report(const QString& text) { MsgBox(text + CR, MsgStyle::OkOnly, kTitle); }

@@ -1,16 +1,20 @@
 #pragma once
-// The window "Arbeitsblätter" for parents and teachers: how many pages, which
-// operation or which saved table, and the buttons that print them or save
-// them as one PDF file, with a progress bar while the pages are made. A plain
-// dialog in the desktop's own style; it is not one of the child's windows.
+// The window "Arbeitsblätter" for parents and teachers: how many sheets,
+// which operation or which saved table, the task pairs (drawn per sheet,
+// named, or a child's weakest ones from the practice record), answer key
+// pages, and the buttons that show a preview, print through the desktop's
+// print dialog, or save one PDF file. A plain dialog in the desktop's own
+// style; it is not one of the child's windows.
 
 #include "print/Worksheets.h"
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
-class QProgressBar;
+class QPrinter;
 class QPushButton;
 class QSpinBox;
 
@@ -20,25 +24,33 @@ public:
     // `operation` 1..3 and `tableFile` (may be empty) are the choices it starts with.
     explicit WorksheetDialog(int operation = 1, const QString& tableFile = QString(), QWidget* parent = nullptr);
 
-    // The buttons' work, without the file dialog: true when the pages are done.
+    // The job the choices describe; false (with a message) when a choice is wrong.
+    bool MakeJob(worksheets::Job& job);
+    // The buttons' work past their dialogs: true when the pages are done.
     bool SaveTo(const QString& path);
-    bool PrintPages();
+    bool PrintTo(QPrinter& printer);
 
 private:
     void ChooseTable();
     void SavePdf_Click();
-    void TableChanged();
-    // The tables of the chosen pages; false (with a message) when the table file cannot be read.
-    bool MakeTables(std::vector<worksheets::Table>& tables);
-    // Runs `work` with the progress bar showing and the buttons resting.
-    worksheets::Outcome Run(const std::function<worksheets::Outcome(const worksheets::Progress&)>& work);
+    void Print_Click();
+    void Preview_Click();
+    void ChoicesChanged();
+    // The sheets of the current choices; the same until a stack is printed or saved.
+    bool Sheets(worksheets::Job& job, std::vector<worksheets::Sheet>& sheets);
+    void StackDone();
     void Report(const QString& text);
 
     QSpinBox* pages_ = nullptr;
     QComboBox* operation_ = nullptr;
     QLineEdit* tableFile_ = nullptr;
     QPushButton* chooseTable_ = nullptr;
+    QLineEdit* pairs_ = nullptr;
+    QCheckBox* fromRecord_ = nullptr;
+    QComboBox* child_ = nullptr;
+    QCheckBox* key_ = nullptr;
+    QPushButton* preview_ = nullptr;
     QPushButton* print_ = nullptr;
     QPushButton* savePdf_ = nullptr;
-    QProgressBar* progress_ = nullptr;
+    double seed_ = 0;
 };

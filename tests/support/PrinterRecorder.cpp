@@ -46,10 +46,20 @@ std::unique_ptr<PrinterService> RecordingPrinters::DefaultPrinter()
     return std::make_unique<RecordingPrinter>(pages.back(), jobsFail);
 }
 
-std::unique_ptr<PrinterService> RecordingPrinters::PdfFile(const QString& path, files::Replace replace)
+std::unique_ptr<PrinterService> RecordingPrinters::PdfFile(const QString& path, files::Replace replace,
+                                                           QPageSize::PageSizeId paper)
 {
     pdfPaths.push_back(path);
-    return Printing::MakeQtPrinterFactory()->PdfFile(path, replace);
+    return Printing::MakeQtPrinterFactory()->PdfFile(path, replace, paper);
+}
+
+std::unique_ptr<PrinterService> RecordingPrinters::NamedPrinter(const QString& name)
+{
+    if (!printerNames.contains(name))
+        return nullptr;
+    pages.push_back(std::make_shared<RecordedPage>());
+    pages.back()->printer = name;
+    return std::make_unique<RecordingPrinter>(pages.back(), jobsFail);
 }
 
 RecordingPrinters& InstallRecordingPrinters()

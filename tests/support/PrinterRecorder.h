@@ -7,6 +7,7 @@
 #include "print/PrinterService.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -27,13 +28,17 @@ struct PageOp {
 struct RecordedPage {
     std::vector<PageOp> ops;
     bool ended = false;
+    QString printer; // the printer's name, empty for the default printer
 };
 
 class RecordingPrinters final : public PrinterFactory {
 public:
     bool HasDefaultPrinter() override { return hasPrinter; }
     std::unique_ptr<PrinterService> DefaultPrinter() override;
-    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) override;
+    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace,
+                                            QPageSize::PageSizeId paper = QPageSize::A4) override;
+    // A recording printer when `name` is one of `printerNames`.
+    std::unique_ptr<PrinterService> NamedPrinter(const QString& name) override;
 
     bool hasPrinter = true;
     bool jobsFail = false;
@@ -41,6 +46,7 @@ public:
     std::vector<std::shared_ptr<RecordedPage>> pages;
     // The PDF files asked for, in order.
     std::vector<QString> pdfPaths;
+    QStringList printerNames;
 };
 
 // Installs a fresh recorder as the program's printers and returns it.

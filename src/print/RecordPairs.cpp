@@ -1,0 +1,42 @@
+#include "print/RecordPairs.h"
+
+#include "history/HistoryStore.h"
+
+#include <QDate>
+
+namespace worksheets {
+
+RecordPairs FromRecord(const QString& child, int count)
+{
+    RecordPairs out;
+    history::HistoryStore store(history::DefaultHistoryPath());
+    if (!store.Open(false)) {
+        out.problem = store.GetState() == history::HistoryStore::State::Missing
+            ? QStringLiteral("Es gibt keinen Lernverlauf: die Aufzeichnung war nie eingeschaltet.")
+            : store.Problem();
+        return out;
+    }
+    out.children = store.Children();
+    if (child.isEmpty())
+        return out;
+    if (!out.children.contains(child)) {
+        out.problem = QStringLiteral("Im Lernverlauf gibt es kein Kind „%1“.").arg(child);
+        return out;
+    }
+    // The weakest pair decides the operation; weaker pairs of other operations wait for another sheet.
+    for (const history::WeakRow& row : store.WeakRows({child, QDate::currentDate().addDays(-30)})) {
+        const auto task = ParseTask(row.calcRow);
+        if (!task || (out.operation != 0 && task->operation != out.operation))
+            continue;
+        out.operation = task->operation;
+        if (static_cast<int>(out.tasks.size()) < count)
+            out.tasks.push_back(*task);
+    }
+    if (out.tasks.empty())
+        out.problem = QStringLiteral("„%1“ hat in den letzten 30 Tagen keine Rechenreihe mit mindestens fünf "
+                                     "Antworten und Fehlern.")
+                          .arg(child);
+    return out;
+}
+
+} // namespace worksheets

@@ -1,0 +1,25 @@
+#pragma once
+// The task pairs a child finds hardest, read from the practice record: the
+// rows with the most wrong answers of the last 30 days, as the window
+// "Lernverlauf" lists them under "Hier hakt es".
+
+#include "print/Worksheets.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace worksheets {
+
+struct RecordPairs {
+    QStringList children;    // the names the record knows
+    std::vector<Task> tasks; // `child`'s weakest pairs, weakest first, all of one operation
+    int operation = 0;       // theirs; 0 when there are none
+    QString problem;         // why there are none, in German
+};
+
+// Reads the record without changing it. With an empty `child` only the names are read.
+RecordPairs FromRecord(const QString& child, int count = kDefaultTasks);
+
+} // namespace worksheets
