@@ -1,9 +1,12 @@
 #include "cli/CommandLine.h"
 
+#include "app/FileWriter.h"
 #include "print/Worksheets.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 #ifndef RECHENKOV_VERSION
 #define RECHENKOV_VERSION "0"
@@ -86,9 +89,14 @@ Request Parse(const QStringList& arguments)
     const QCommandLineOption history(QStringLiteral("verlauf"));
     const QCommandLineOption csv(QStringLiteral("verlauf-csv"), QString(), QStringLiteral("DATEI"));
     const QCommandLineOption recording(QStringLiteral("aufzeichnung"), QString(), QStringLiteral("an|aus"));
+    const QCommandLineOption pairs(QStringLiteral("reihen"), QString(), QStringLiteral("REIHEN"));
+    const QCommandLineOption key(QStringLiteral("loesungen"));
+    const QCommandLineOption fromRecord(QStringLiteral("aus-verlauf"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption printer(QStringLiteral("drucker"), QString(), QStringLiteral("NAME"));
 
     QCommandLineParser parser;
-    parser.addOptions({help, version, editor, sheets, operation, table, output, replace, history, csv, recording});
+    parser.addOptions({help, version, editor, sheets, operation, table, output, replace, history, csv, recording, pairs,
+                       key, fromRecord, printer});
     if (!parser.parse(QStringList{QStringLiteral("rechenkov")} + Expanded(arguments)))
         return Bad(ParserError(parser));
 
@@ -112,12 +120,15 @@ Request Parse(const QStringList& arguments)
             chosen << Dashed(a->names().constFirst());
     if (chosen.size() > 1)
         return Bad(QStringLiteral("„%1“ und „%2“ lassen sich nicht zusammen angeben.").arg(chosen[0], chosen[1]));
-    for (const QCommandLineOption* o : {&operation, &table, &output, &replace})
+    for (const QCommandLineOption* o : {&operation, &table, &output, &replace, &pairs, &key, &fromRecord, &printer})
         if (parser.isSet(*o) && !parser.isSet(sheets))
             return Bad(QStringLiteral("„%1“ gehört zu „--arbeitsblaetter“.").arg(Dashed(o->names().constFirst())));
     for (const QCommandLineOption* o : {&table, &output, &csv})
         if (parser.isSet(*o) && parser.value(*o).isEmpty())
             return Bad(QStringLiteral("Nach „%1“ fehlt ein Dateiname.").arg(Dashed(o->names().constFirst())));
+    for (const QCommandLineOption* o : {&fromRecord, &printer})
+        if (parser.isSet(*o) && parser.value(*o).trimmed().isEmpty())
+            return Bad(QStringLiteral("Nach „%1“ fehlt ein Name.").arg(Dashed(o->names().constFirst())));
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
@@ -157,9 +168,37 @@ Request Parse(const QStringList& arguments)
         r.tableFile = parser.value(table);
         if (parser.isSet(replace) && !parser.isSet(output))
             return Bad(QStringLiteral("„--ersetzen“ gehört zu „--ausgabe“."));
+        if (parser.isSet(output) && parser.isSet(printer))
+            return Bad(QStringLiteral("„--ausgabe“ und „--drucker“ schließen sich aus."));
+        if (parser.isSet(pairs) && parser.isSet(fromRecord))
+            return Bad(QStringLiteral("„--reihen“ und „--aus-verlauf“ schließen sich aus: der Lernverlauf bringt "
+                                      "seine Reihen mit."));
+        if (parser.isSet(operation) && parser.isSet(fromRecord))
+            return Bad(QStringLiteral("„--rechenart“ und „--aus-verlauf“ schließen sich aus: der Lernverlauf bringt "
+                                      "die Rechenart mit."));
+        if (parser.isSet(pairs)) {
+            const auto tasks = worksheets::ParseTasks(parser.value(pairs));
+            if (!tasks)
+                return Bad(QStringLiteral("„%1“ sind keine Reihen: erlaubt sind bis zu %2 verschiedene Paare der "
+                                          "Spalten a bis g wie a+b,c-e,b*f.")
+                               .arg(parser.value(pairs))
+                               .arg(worksheets::kMaxTasks));
+            r.tasks = *tasks;
+            // Named pairs of one operation set the operation of fresh tables too.
+            const bool oneOperation = std::all_of(r.tasks.begin(), r.tasks.end(), [&](const worksheets::Task& t) {
+                return t.operation == r.tasks.front().operation;
+            });
+            if (!r.operationGiven && oneOperation)
+                r.operation = r.tasks.front().operation;
+        }
+        r.key = parser.isSet(key);
+        r.recordChild = parser.value(fromRecord).trimmed();
+        r.printer = parser.value(printer);
         if (given.isEmpty()) {
-            if (parser.isSet(output))
-                return Bad(QStringLiteral("„--ausgabe“ braucht die Zahl der Seiten nach „--arbeitsblaetter“."));
+            for (const QCommandLineOption* o : {&output, &pairs, &key, &fromRecord, &printer})
+                if (parser.isSet(*o))
+                    return Bad(QStringLiteral("„%1“ braucht die Zahl der Blätter nach „--arbeitsblaetter“.")
+                                   .arg(Dashed(o->names().constFirst())));
             r.action = Action::WorksheetsWindow;
             return r;
         }
@@ -173,7 +212,9 @@ Request Parse(const QStringList& arguments)
                            .arg(worksheets::kMaxPages));
         r.action = Action::Worksheets;
         r.pages = pages;
-        r.outputFile = parser.value(output);
+        // A bare name gets ".pdf", so the file shows up where PDF files are looked for.
+        r.outputFile = parser.isSet(output) ? files::WithExtension(parser.value(output), QStringLiteral(".pdf"))
+                                            : QString();
         r.replace = parser.isSet(replace);
         return r;
     }
@@ -207,7 +248,8 @@ QString ShortUsage()
         "Aufruf: rechenkov [TABELLE.LST]\n"
         "        rechenkov --editor [TABELLE.LST]\n"
         "        rechenkov --arbeitsblaetter [N] [--rechenart plus|minus|mal | --tabelle TABELLE.LST]\n"
-        "                  [--ausgabe DATEI.pdf [--ersetzen]]\n"
+        "                  [--reihen a+b,c-e,... | --aus-verlauf NAME] [--loesungen]\n"
+        "                  [--ausgabe DATEI.pdf [--ersetzen] | --drucker NAME]\n"
         "        rechenkov --verlauf | --verlauf-csv DATEI.csv | --aufzeichnung an|aus\n"
         "        rechenkov --help | --version\n");
 }
@@ -229,8 +271,14 @@ QString HelpText()
         "  --rechenart ART          plus (so ohne Angabe), minus oder mal\n"
         "  --tabelle TABELLE.LST    N Blätter mit dieser Tabelle statt Zufallstabellen\n"
         "  --ausgabe DATEI.pdf      schreibt die Blätter in diese PDF-Datei statt auf den\n"
-        "                           Standarddrucker\n"
+        "                           Standarddrucker (ein Name ohne Endung bekommt .pdf)\n"
         "  --ersetzen               ersetzt eine schon vorhandene PDF-Datei\n"
+        "  --reihen a+b,c-e,b*f     die Aufgaben jedes Blatts (bis zu 6 Spaltenpaare);\n"
+        "                           ohne Angabe je Blatt 3 zufällige Paare der Rechenart\n"
+        "  --aus-verlauf NAME       die Paare, bei denen NAME in den letzten 30 Tagen\n"
+        "                           die meisten Fehler hatte (aus dem Lernverlauf)\n"
+        "  --loesungen              hängt zu jedem Blatt ein Lösungsblatt an\n"
+        "  --drucker NAME           druckt auf diesem Drucker statt dem Standarddrucker\n"
         "  --verlauf                zeigt den Lernverlauf\n"
         "  --verlauf-csv DATEI.csv  schreibt den Lernverlauf als CSV-Datei\n"
         "  --aufzeichnung an|aus    schaltet die Aufzeichnung des Lernverlaufs ein oder aus\n"

@@ -4,8 +4,12 @@
 // German help and usage texts. Started without arguments the program is the
 // child's trainer, exactly as ever.
 
+#include "print/Worksheets.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <vector>
 
 namespace cli {
 
@@ -29,7 +33,11 @@ struct Request {
     int pages = 0;            // Worksheets: 1..100
     int operation = 1;        // worksheets: 1 plus, 2 minus, 3 times
     bool operationGiven = false;
-    QString outputFile;       // Worksheets: --ausgabe; empty means the default printer
+    QString outputFile;       // Worksheets: --ausgabe, ".pdf" added to a bare name; empty means a printer
+    std::vector<worksheets::Task> tasks; // Worksheets: --reihen; empty means drawn per sheet
+    bool key = false;         // Worksheets: --loesungen
+    QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest pairs are asked for
+    QString printer;          // Worksheets: --drucker; empty means the default printer
     bool replace = false;     // --ersetzen
     QString csvFile;          // ExportHistoryCsv
     bool recordingOn = false; // SetRecording

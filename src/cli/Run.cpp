@@ -5,6 +5,8 @@
 #include "cli/CommandLine.h"
 #include "main_window/Form1.h"
 #include "print/WorksheetDialog.h"
+#include "print/PrinterService.h"
+#include "print/RecordPairs.h"
 #include "print/Worksheets.h"
 #include "rows/Form2.h"
 #include "rows/RowFileIO.h"
@@ -103,6 +105,18 @@ int RunWorksheets(const Request& request)
     job.operation = request.operation;
     job.output = request.outputFile;
     job.replace = request.replace;
+    job.tasks = request.tasks;
+    job.key = request.key;
+    job.printer = request.printer;
+    if (!request.recordChild.isEmpty()) {
+        const worksheets::RecordPairs record = worksheets::FromRecord(request.recordChild);
+        if (record.tasks.empty()) {
+            Say(stderr, record.problem);
+            return 1;
+        }
+        job.tasks = record.tasks;
+        job.operation = record.operation;
+    }
     if (!request.tableFile.isEmpty()) {
         worksheets::Table table;
         if (!ReadTable(request.tableFile, table))
@@ -119,6 +133,11 @@ int RunWorksheets(const Request& request)
             message += QStringLiteral(" Mit „--ausgabe DATEI.pdf“ werden die Blätter als PDF gespeichert.");
         if (result.outcome == worksheets::Outcome::FileExists)
             message += QStringLiteral(" Mit „--ersetzen“ wird sie ersetzt.");
+        if (result.outcome == worksheets::Outcome::UnknownPrinter) {
+            const QStringList names = Printing::PrinterNames();
+            message += names.isEmpty() ? QStringLiteral(" Es ist kein Drucker eingerichtet.")
+                                       : QStringLiteral(" Eingerichtet: %1.").arg(names.join(QStringLiteral(", ")));
+        }
         Say(stderr, message);
         return 1;
     }

@@ -125,8 +125,16 @@ void DrawPage(PrinterService& p, const QString& title, const Sheet& sheet, int n
             const int x = l.BlockLeft(static_cast<int>(j));
             // Each answer box stands apart, a little lower than the line, so boxes never touch.
             p.Box(x, y + 60, x + l.cell, y + l.line - 60);
-            if (key)
-                RightAligned(p, x + l.cell - pad, textY, QString::number(Answer(sheet.table, sheet.tasks[j], i)));
+            if (key) {
+                // A four-digit sum gets smaller type rather than leaving its box.
+                const QString answer = QString::number(Answer(sheet.table, sheet.tasks[j], i));
+                const int room = l.cell - 2 * pad;
+                const int width = p.TextWidth(answer);
+                const double points = width > room ? l.points * room / width : l.points;
+                p.SetFontSize(points);
+                RightAligned(p, x + l.cell - pad, y + (l.line - TextHeight(points)) / 2, answer);
+                p.SetFontSize(l.points);
+            }
         }
     }
 
