@@ -1,6 +1,5 @@
 #include "cli/CommandLine.h"
 
-#include "app/FileWriter.h"
 #include "print/Worksheets.h"
 
 #include <QCommandLineParser>
@@ -212,9 +211,7 @@ Request Parse(const QStringList& arguments)
                            .arg(worksheets::kMaxPages));
         r.action = Action::Worksheets;
         r.pages = pages;
-        // A bare name gets ".pdf", so the file shows up where PDF files are looked for.
-        r.outputFile = parser.isSet(output) ? files::WithExtension(parser.value(output), QStringLiteral(".pdf"))
-                                            : QString();
+        r.outputFile = parser.value(output);
         r.replace = parser.isSet(replace);
         return r;
     }

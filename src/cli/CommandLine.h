@@ -33,7 +33,7 @@ struct Request {
     int pages = 0;            // Worksheets: 1..100
     int operation = 1;        // worksheets: 1 plus, 2 minus, 3 times
     bool operationGiven = false;
-    QString outputFile;       // Worksheets: --ausgabe, ".pdf" added to a bare name; empty means a printer
+    QString outputFile;       // Worksheets: --ausgabe; empty means a printer
     std::vector<worksheets::Task> tasks; // Worksheets: --reihen; empty means drawn per sheet
     bool key = false;         // Worksheets: --loesungen
     QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest pairs are asked for

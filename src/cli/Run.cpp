@@ -1,6 +1,7 @@
 #include "cli/Run.h"
 
 #include "app/FileListBox.h"
+#include "app/FileWriter.h"
 #include "app/Windows.h"
 #include "cli/CommandLine.h"
 #include "main_window/Form1.h"
@@ -96,6 +97,16 @@ bool ReadTable(const QString& path, worksheets::Table& table)
     return true;
 }
 
+// A bare name gets ".pdf", so the file shows up where PDF files are looked
+// for; the name of a folder or a device stays as it is, to be refused as such.
+QString PdfName(const QString& given)
+{
+    const QFileInfo existing(given);
+    if (given.isEmpty() || (existing.exists() && !existing.isFile()))
+        return given;
+    return files::WithExtension(given, QStringLiteral(".pdf"));
+}
+
 } // namespace
 
 int RunWorksheets(const Request& request)
@@ -103,7 +114,7 @@ int RunWorksheets(const Request& request)
     worksheets::Job job;
     job.pages = request.pages;
     job.operation = request.operation;
-    job.output = request.outputFile;
+    job.output = PdfName(request.outputFile);
     job.replace = request.replace;
     job.tasks = request.tasks;
     job.key = request.key;
