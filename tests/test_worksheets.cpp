@@ -7,6 +7,7 @@
 // the options, their bad values, the record's pairs, file modes, a full disk,
 // signals in the middle of a stack, a device node, a bare name.
 
+#include "PrinterRecorder.h"
 #include "TestSupport.h"
 #include "WorkingDirectory.h"
 
@@ -364,6 +365,23 @@ private slots:
         job.output = QStringLiteral("a.pdf");
         job.replace = true;
         QCOMPARE(worksheets::Run(job, sheets).outcome, worksheets::Outcome::Done);
+
+        // A printer that cannot take a second page is a failed print, not a cancelled one.
+        RecordingPrinters& printers = InstallRecordingPrinters();
+        printers.printerNames << QStringLiteral("Flur");
+        job.output.clear();
+        job.pages = 2;
+        job.printer = QStringLiteral("Flur");
+        const worksheets::Result failed = worksheets::Run(job, worksheets::MakeSheets(job));
+        QCOMPARE(failed.outcome, worksheets::Outcome::PrintFailed);
+        QCOMPARE(failed.problem, QStringLiteral("Der Druck ist fehlgeschlagen."));
+        QCOMPARE(printers.pages.size(), std::size_t(1));
+        job.printer = QStringLiteral("Keller");
+        QCOMPARE(worksheets::Run(job, sheets).outcome, worksheets::Outcome::UnknownPrinter);
+        job.printer.clear();
+        printers.hasPrinter = false;
+        QCOMPARE(worksheets::Run(job, sheets).outcome, worksheets::Outcome::NoPrinter);
+        Printing::SetPrinterFactory(nullptr);
         QVERIFY(FileBytes(QStringLiteral("a.pdf")).startsWith("%PDF-"));
         QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{"a.pdf"});
     }
@@ -403,6 +421,13 @@ private slots:
         QCOMPARE(pages.size(), std::size_t(2));
         QVERIFY(pages[0].text.contains(QStringLiteral("Blatt 2 von 2")));
         QVERIFY(pages[1].text.startsWith(QStringLiteral("Lösungen zu Blatt 1")));
+
+        // "Klasse 3b" becomes "Klasse 3b.pdf", replaced only when the user agrees.
+        QVERIFY(window.SaveTo(QStringLiteral("Klasse 3b")));
+        QVERIFY(FileBytes(QStringLiteral("Klasse 3b.pdf")).startsWith("%PDF-"));
+        QVERIFY(!window.SaveTo(QStringLiteral("Klasse 3b")));
+        QCOMPARE(dialogs.calls.back().style, MsgStyle::YesNoQuestion);
+        QVERIFY(dialogs.calls.back().text.startsWith(QStringLiteral("Die Datei „Klasse 3b.pdf“ gibt es schon.")));
 
         window.findChild<QLineEdit*>(QStringLiteral("pairs"))->setText(QStringLiteral("a*b, a*b"));
         QVERIFY(!window.SaveTo(QStringLiteral("doppelt.pdf")));

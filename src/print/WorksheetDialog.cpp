@@ -204,21 +204,20 @@ void WorksheetDialog::SavePdf_Click()
     const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Arbeitsblätter als PDF speichern"),
                                                         QDir::current().filePath(QStringLiteral("Arbeitsblaetter.pdf")),
                                                         QStringLiteral("PDF-Dateien (*.pdf)"));
-    if (chosen.isEmpty())
-        return;
-    // A bare name gets ".pdf", which the dialog did not see: ask for that name.
+    if (!chosen.isEmpty())
+        SaveTo(chosen);
+}
+
+bool WorksheetDialog::SaveTo(const QString& chosen)
+{
+    // A bare name gets ".pdf", a name the file dialog did not ask about.
     const QString path = files::WithExtension(chosen, QStringLiteral(".pdf"));
     if (path != chosen && QFileInfo::exists(path)) {
         const QString replace = QStringLiteral("Die Datei „%1“ gibt es schon.").arg(path) + CR +
                                 QStringLiteral("Soll sie ersetzt werden?");
         if (MsgBox(replace + CR, MsgStyle::YesNoQuestion, kTitle) == MsgResult::No)
-            return;
+            return false;
     }
-    SaveTo(path);
-}
-
-bool WorksheetDialog::SaveTo(const QString& path)
-{
     worksheets::Job job;
     std::vector<worksheets::Sheet> sheets;
     if (!Sheets(job, sheets))

@@ -26,8 +26,10 @@ public:
 
     // The job the choices describe; false (with a message) when a choice is wrong.
     bool MakeJob(worksheets::Job& job);
-    // The buttons' work past their dialogs: true when the pages are done.
-    bool SaveTo(const QString& path);
+    // The buttons' work past their dialogs: true when the pages are done. A
+    // bare file name gets ".pdf"; an existing file of that name is replaced
+    // only when the user says so.
+    bool SaveTo(const QString& chosen);
     bool PrintTo(QPrinter& printer);
 
 private:
