@@ -115,7 +115,7 @@ private slots:
         const QString path = folder.Path() + QStringLiteral("/klasse 2b.txt");
         QVERIFY(QDir::setCurrent(elsewhere.Path()));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({path})));
+        QVERIFY(cli::OpenMainWindow(path));
 
         Form1& main = Instance<Form1>();
         QVERIFY(main.isVisible());
@@ -133,7 +133,7 @@ private slots:
         ScopedWorkingDirectory folder;
         QVERIFY(CopyRowFixture(QStringLiteral("letters.LST")));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("letters.LST")})));
+        QVERIFY(cli::OpenMainWindow(QStringLiteral("letters.LST")));
 
         QCOMPARE(dialogs.calls.size(), std::size_t(1));
         QCOMPARE(dialogs.calls[0].text, QStringLiteral("Ein Ladefehler ist aufgetreten ...\r"));
@@ -144,9 +144,9 @@ private slots:
     {
         FreshProgram();
         ScopedWorkingDirectory folder;
-        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("fehlt.LST")})));
+        QVERIFY(!cli::OpenMainWindow(QStringLiteral("fehlt.LST")));
         QVERIFY(!Exists<Form1>());
-        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("fehlt.LST")})));
+        QVERIFY(!cli::OpenEditor(QStringLiteral("fehlt.LST")));
         QVERIFY(!Exists<Form2>());
     }
 
@@ -158,7 +158,7 @@ private slots:
         ScopedWorkingDirectory folder;
         QVERIFY(CopyRowFixture(QStringLiteral("good.LST")));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("good.LST")})));
+        QVERIFY(cli::OpenEditor(QStringLiteral("good.LST")));
 
         Form2& editor = Instance<Form2>();
         QVERIFY(editor.isVisible());

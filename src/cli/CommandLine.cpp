@@ -186,21 +186,6 @@ Request Parse(const QStringList& arguments)
     return r;
 }
 
-bool IsHeadless(const Request& request)
-{
-    switch (request.action) {
-    case Action::Worksheets:
-    case Action::ExportHistoryCsv:
-    case Action::SetRecording:
-    case Action::ShowHelp:
-    case Action::ShowVersion:
-    case Action::BadUsage:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString ShortUsage()
 {
     return QStringLiteral(
