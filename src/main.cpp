@@ -32,8 +32,9 @@ QStringList Arguments(int argc, char* argv[])
 
 // The window "Lernverlauf" is a program of its own beside this one (in the
 // build folder) or in the package's libexec folder; it replaces this process.
-int StartHistoryWindow(const char* self)
+int StartHistoryWindow(int& argc, char** argv)
 {
+    const char* self = argv[0];
     char exe[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
     const std::string dir = length > 0 ? std::filesystem::path(exe).parent_path().string() : std::string(".");
@@ -43,9 +44,12 @@ int StartHistoryWindow(const char* self)
             break;
         }
     }
-    return Write(stderr,
-                 QStringLiteral("Das Fenster Lernverlauf konnte nicht gestartet werden (rechenkov-verlauf fehlt).\n"),
-                 1);
+    const QString problem =
+        QStringLiteral("Das Fenster Lernverlauf konnte nicht gestartet werden (rechenkov-verlauf fehlt).");
+    // Without a display the message on stderr is all there is.
+    const auto app = cli::ApplicationOnDisplay(argc, argv, problem);
+    cli::Refuse(problem);
+    return 1;
 }
 
 // Work that opens no window: Qt without a display. Returns the work's exit code.
@@ -105,7 +109,7 @@ int main(int argc, char* argv[])
         return WithWindow(argc, argv, request.tableFile,
                           [&] { return cli::OpenWorksheetsWindow(request.operation, request.tableFile); });
     // A program of its own, which checks for a display itself.
-    case Action::ShowHistory: return StartHistoryWindow(argv[0]);
+    case Action::ShowHistory: return StartHistoryWindow(argc, argv);
     }
     return 1; // not reached: every action returns from its case
 }

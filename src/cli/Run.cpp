@@ -27,14 +27,6 @@ void Say(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// Refuses a window's table: on stderr for a terminal, in a box for a start
-// from the desktop ("Öffnen mit"), where nobody reads stderr.
-void Refuse(const QString& problem)
-{
-    Say(stderr, problem);
-    MsgBox(problem, MsgStyle::OkOnly, QStringLiteral("Rechenkov"));
-}
-
 // A table named on the command line is opened from its own folder, so the
 // file lists show it among its neighbours and the editor saves beside it.
 // Returns the table's absolute path, or nothing after refusing it.
@@ -67,6 +59,12 @@ bool ReadTable(const QString& path, worksheets::Table& table)
 }
 
 } // namespace
+
+void Refuse(const QString& problem)
+{
+    Say(stderr, problem);
+    MsgBox(problem, MsgStyle::OkOnly, QStringLiteral("Rechenkov"));
+}
 
 QString TableProblem(const QString& path)
 {

@@ -15,6 +15,12 @@ struct Request;
 // table is the row reader's business) and for an empty path.
 QString TableProblem(const QString& path);
 
+// Says why a window does not open where the user sees it: on stderr for a
+// terminal, and in a message box titled "Rechenkov" for a start from the
+// desktop ("Öffnen mit", a menu action), where nobody reads stderr. Needs the
+// application object.
+void Refuse(const QString& problem);
+
 // Writes or prints the worksheets of an Action::Worksheets request; reports
 // on stdout or, in German, on stderr. Returns the exit code, 0 or 1.
 int RunWorksheets(const Request& request);
