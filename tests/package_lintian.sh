@@ -5,11 +5,8 @@
 # changelog's latest entry is the package's version.
 # Usage: package_lintian.sh CPACK BUILD_DIR [LINTIAN]
 set -euo pipefail
-cpack=$1
-build_dir=$2
-lintian=${3:-}
+cpack=$1 build_dir=$2 lintian=${3:-}
 max_installed_bytes=8000000
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -18,14 +15,7 @@ if ! "$cpack" --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work" >"$work/
     echo "FAIL: cpack could not build the package"
     exit 1
 fi
-debs=("$work"/*.deb)
-if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
-    cat "$work/cpack.log"
-    echo "FAIL: expected one .deb in $work, found: ${debs[*]}"
-    exit 1
-fi
-deb=${debs[0]}
-
+deb=$(find "$work" -maxdepth 1 -name '*.deb')
 status=0
 
 # dpkg states the installed size in KiB.
@@ -37,24 +27,19 @@ if [ $((installed_kib * 1024)) -ge $max_installed_bytes ]; then
 fi
 
 version=$(dpkg-deb --field "$deb" Version)
-if ! dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/rechenkov/changelog.gz | gzip -dc >"$work/changelog"
-then
-    echo "FAIL: the package holds no readable usr/share/doc/rechenkov/changelog.gz"
-    status=1
-elif ! changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version); then
-    echo "FAIL: the package's changelog cannot be read as a Debian changelog"
+if ! dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/rechenkov/changelog.gz | gzip -dc >"$work/changelog" ||
+   ! changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version); then
+    echo "FAIL: the package holds no readable Debian changelog usr/share/doc/rechenkov/changelog.gz"
     status=1
 elif [ "$changelog_version" != "$version" ]; then
     echo "FAIL: the changelog's latest entry is $changelog_version, the package is $version"
     status=1
 fi
 
-if [ -n "$lintian" ]; then
-    if ! "$lintian" --fail-on error,warning "$deb"; then
-        echo "FAIL: lintian reports errors or warnings"
-        status=1
-    fi
-else
+if [ -z "$lintian" ]; then
     echo "lintian is not installed: the package was not checked with it"
+elif ! "$lintian" --fail-on error,warning "$deb"; then
+    echo "FAIL: lintian reports errors or warnings"
+    status=1
 fi
 exit $status
