@@ -11,6 +11,9 @@ namespace cli {
 
 // What a call asks for. src/main.cpp dispatches it in one switch without a
 // default, so an action added here without its case there does not compile.
+// A new door is an Action, its reading in Parse (with its fields in
+// Request), and its one case in that switch, which picks Qt without a
+// display or a display for windows.
 enum class Action {
     Start,            // the main window, as always
     OpenTable,        // the main window with a table file loaded
