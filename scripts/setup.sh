@@ -9,6 +9,7 @@ packages=(
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
+    lintian
     # Worksheets printed through a real CUPS queue that writes PDF files.
     cups printer-driver-cups-pdf
     ${RECHENKOV_EXTRA_PACKAGES:-}

@@ -3,9 +3,11 @@
 // stays in the folder when the work stops half-way.
 
 #include "app/FileWriter.h"
+#include "history/HistoryStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -130,6 +132,33 @@ private slots:
             QCOMPARE(Read(Path("neu.csv")), QByteArray("vier"));
             QCOMPARE(Names(), QStringList{"neu.csv"});
         }
+    }
+
+    // The practice record's CSV on a disk that fills up: the command says so
+    // and leaves no cut-off file.
+    void csvCommandOnAFullDisk()
+    {
+        const QString data = Path("data");
+        history::HistoryStore store(data + "/Rechenkov/Rechenkov/verlauf.sqlite");
+        QVERIFY(store.Open(true));
+        for (int i = 0; i < 2000; ++i)
+            QVERIFY(store.RecordAnswer({QDateTime::currentDateTime(), "Lena", 1, "a+b", 1 + i % 9, "123", "123",
+                                        true, 1000}));
+        store.Close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data);
+        env.insert("XDG_CONFIG_HOME", Path("config"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir_.path());
+        p.start("/bin/sh", {"-c", "ulimit -f 64; exec \"$0\" --verlauf-csv lang.csv",
+                            QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov")});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains("konnte nicht geschrieben werden"), qPrintable(err));
+        QVERIFY(!QFileInfo::exists(Path("lang.csv")));
+        QVERIFY(QDir(data).removeRecursively());
     }
 
     void extensionForABareName()
