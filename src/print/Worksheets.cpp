@@ -100,7 +100,8 @@ void DrawPage(PrinterService& p, const QString& title, const Sheet& sheet, int n
     p.SetFontBold(false);
     p.SetFontSize(14);
     if (!key)
-        Text(p, l.contentLeft, l.contentTop + 800, QStringLiteral("Name: ______________________   Datum: ____________"));
+        Text(p, l.contentLeft, l.contentTop + 800,
+             QStringLiteral("Name: ______________________   Datum: ____________"));
 
     // The column heads, the task headings and the lines, as the child's screen has them.
     p.SetFontSize(l.points);
@@ -140,7 +141,8 @@ void DrawPage(PrinterService& p, const QString& title, const Sheet& sheet, int n
 
     p.SetFontSize(12);
     const int footY = l.contentBottom - TextHeight(12);
-    Centred(p, l.contentLeft, l.contentRight - l.contentLeft, footY, QStringLiteral("Blatt %1 von %2").arg(number).arg(count));
+    Centred(p, l.contentLeft, l.contentRight - l.contentLeft, footY,
+            QStringLiteral("Blatt %1 von %2").arg(number).arg(count));
 }
 
 // A random number 0..n-1 from the shared source.
