@@ -167,7 +167,10 @@ public:
 
     std::unique_ptr<PrinterService> DefaultPrinter() override
     {
-        auto printer = std::make_unique<QPrinter>(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        // The printer's own default paper (Letter or A4), which QPrinter does not take by itself.
+        printer->setPageSize(info.defaultPageSize());
         printer->setDocName(QStringLiteral("Rechenkov"));
         return std::make_unique<QtPrinterService>(std::move(printer));
     }
@@ -184,6 +187,8 @@ public:
         if (info.isNull())
             return nullptr;
         auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        // The printer's own default paper (Letter or A4), which QPrinter does not take by itself.
+        printer->setPageSize(info.defaultPageSize());
         printer->setDocName(QStringLiteral("Rechenkov"));
         return std::make_unique<QtPrinterService>(std::move(printer));
     }

@@ -71,4 +71,16 @@ for page in 1 2 3 4 5 6; do
     echo "page $page: $same per mille unlike the direct PDF, $other unlike other numbers"
     [ "$same" -le 10 ] && [ "$other" -gt $((same + 20)) ] || { echo "FAIL: page $page"; exit 1; }
 done
-echo "OK: six pages through queue $queue"
+
+# A printer whose paper is Letter gets Letter sheets, printed and as PDF.
+lpadmin -p "$queue" -o PageSize=Letter
+rm out/*.pdf
+"$rechenkov" --arbeitsblaetter 1 --drucker "$queue"
+"$rechenkov" --arbeitsblaetter 1 # the default printer
+"$rechenkov" --arbeitsblaetter 1 --ausgabe letter.pdf
+for _ in $(seq 600); do set -- out/*.pdf; [ $# -eq 2 ] && [ -z "$(lpstat -o "$queue")" ] && break; sleep 0.1; done
+[ $# -eq 2 ] || { echo "FAIL: the queue wrote $# files, not 2"; exit 1; }
+for f in "$@" letter.pdf; do
+    pdfinfo "$f" | grep -q "Page size: *612 x 792" || { echo "FAIL: $f is not on Letter paper"; exit 1; }
+done
+echo "OK: six pages through queue $queue, and Letter paper when the printer has it"
