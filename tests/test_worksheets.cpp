@@ -340,6 +340,7 @@ private slots:
         QVERIFY(ReadPages("gedruckt.pdf", pages));
         QCOMPARE(pages.size(), std::size_t(2));
         QVERIFY(pages[0].text.contains("Blatt 2 von 2") && pages[1].text.startsWith("Lösungen zu Blatt 1"));
+        QVERIFY(dialogs.calls.back().text.endsWith("gedruckt.pdf“ gespeichert.\r"));
 
         // "Klasse 3b" becomes "Klasse 3b.pdf", replaced only when the user agrees.
         QVERIFY(window.SaveTo("Klasse 3b"));

@@ -265,8 +265,10 @@ bool WorksheetDialog::PrintTo(QPrinter& printer)
         return false;
     }
     StackDone();
+    // The print dialog may have chosen its own "print to file".
     job.printer = printer.printerName();
-    Report(worksheets::PrintedText(job));
+    job.output = printer.outputFileName();
+    Report(job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job));
     return true;
 }
 
