@@ -2,13 +2,20 @@
 
 #include "TestSupport.h"
 
+#include "app/Colors.h"
 #include "app/Dialogs.h"
 #include "app/KeyCodes.h"
 #include "app/Label.h"
 #include "app/ListBox.h"
+#include "app/MODUL1.h"
 #include "app/Picture.h"
 #include "app/Surface.h"
 #include "app/Twips.h"
+#include "app/Windows.h"
+#include "game/fang.h"
+#include "info/KOVLABEL.h"
+#include "main_window/Form1.h"
+#include "rows/Form2.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,6 +26,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -44,12 +52,110 @@ void WhenDialogShows(std::function<void(QWidget*)> answer)
     timer->start(10);
 }
 
+// A rectangle shape as its window's layout gives it, in twips and 0x00BBGGRR.
+struct ShapeRow {
+    QString name;
+    QRect twips;
+    std::uint32_t border;
+    int borderWidth;
+    std::optional<std::uint32_t> fill;
+};
+
+QPoint Pixel(int xTwips, int yTwips) { return {xTwips / 15, yTwips / 15}; }
+
+// Reads the grabbed window along every ring of each shape's border, the
+// ring just inside and the one just outside. Where a control covers the
+// spot, or another shape of the window lies there, nothing is read.
+void CheckShapePixels(QWidget& window, const std::vector<ShapeRow>& rows)
+{
+    QApplication::processEvents();
+    const QImage image = window.grab().toImage();
+    const auto inOtherShape = [&](const ShapeRow& self, QPoint p) {
+        for (const ShapeRow& other : rows)
+            if (other.name != self.name &&
+                QRect(Pixel(other.twips.left(), other.twips.top()),
+                      QSize(other.twips.width() / 15, other.twips.height() / 15))
+                    .contains(p))
+                return true;
+        return false;
+    };
+    for (const ShapeRow& row : rows) {
+        const QRect outer(Pixel(row.twips.left(), row.twips.top()),
+                          QSize(row.twips.width() / 15, row.twips.height() / 15));
+        const QColor border = Bgr(row.border);
+        int read = 0;
+        // ring -1 lies just outside, ring borderWidth just inside
+        for (int ring = -1; ring <= row.borderWidth; ++ring) {
+            const QRect r = outer.adjusted(ring, ring, -ring, -ring);
+            std::vector<QPoint> points;
+            for (int x = r.left(); x <= r.right(); ++x)
+                points.insert(points.end(), {QPoint(x, r.top()), QPoint(x, r.bottom())});
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                points.insert(points.end(), {QPoint(r.left(), y), QPoint(r.right(), y)});
+            for (const QPoint p : points) {
+                if (!image.rect().contains(p) || window.childAt(p))
+                    continue;
+                const QColor seen = image.pixelColor(p);
+                const QString where = QStringLiteral("%1 %2 at %3,%4 (ring %5)")
+                                          .arg(QString::fromLatin1(window.metaObject()->className()), row.name)
+                                          .arg(p.x())
+                                          .arg(p.y())
+                                          .arg(ring);
+                if (ring >= 0 && ring < row.borderWidth) {
+                    QVERIFY2(seen == border, qPrintable(where + QStringLiteral(": no border, ") + seen.name()));
+                    ++read;
+                } else if (ring == row.borderWidth && row.fill) {
+                    QVERIFY2(seen == Bgr(*row.fill), qPrintable(where + QStringLiteral(": not the fill")));
+                } else if (ring == row.borderWidth || !inOtherShape(row, p)) {
+                    QVERIFY2(seen != border, qPrintable(where + QStringLiteral(": border too wide")));
+                }
+            }
+        }
+        // Most of every border is in sight.
+        QVERIFY2(read > outer.width() + outer.height(), qPrintable(row.name));
+    }
+}
+
 } // namespace
 
 class TestLayer : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { FreshProgram(); }
+
+    void shapesShowTheirBordersAsLaidOut()
+    {
+        FreshProgram();
+        constexpr std::uint32_t darkGreen = 0x00008000, lightGreen = 0x0080FF80;
+        constexpr std::uint32_t black = 0, grey = 0x00808080, white = 0x00FFFFFF;
+        Form1& main = Instance<Form1>();
+        main.Show();
+        CheckShapePixels(main, {{"Figur1", {0, 0, 9735, 735}, darkGreen, 2, lightGreen},
+                                {"Figur3", {0, 720, 735, 6015}, darkGreen, 2, lightGreen}});
+        if (QTest::currentTestFailed())
+            return;
+        Form2& editor = Instance<Form2>();
+        editor.Show();
+        CheckShapePixels(editor, {{"Figur1", {0, 0, 5415, 735}, darkGreen, 2, lightGreen},
+                                  {"Figur2", {3960, 120, 1215, 420}, black, 1, std::nullopt}});
+        if (QTest::currentTestFailed())
+            return;
+        editor.Hide();
+        MODUL1::CatchText = QStringLiteral("0123456789");
+        fang& game = Instance<fang>();
+        game.Show();
+        CheckShapePixels(game, {{"Figur3", {1200, 120, 1215, 495}, grey, 2, white},
+                                {"Figur1", {2520, 120, 3135, 495}, grey, 2, white},
+                                {"Figur2", {5640, 120, 495, 495}, grey, 2, white}});
+        if (QTest::currentTestFailed())
+            return;
+        game.Hide();
+        KOVLABEL& info = Instance<KOVLABEL>();
+        info.Show();
+        CheckShapePixels(info, {{"Figur1", {120, 120, 3255, 2895}, darkGreen, 2, lightGreen}});
+        info.Hide();
+        FreshProgram();
+    }
 
     void keyCodes()
     {
