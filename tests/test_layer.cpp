@@ -28,6 +28,7 @@
 
 #include <optional>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -340,6 +341,57 @@ private slots:
         });
         QCOMPARE(real->MsgBox(QStringLiteral("Zeile 1\rZeile 2\r"), MsgStyle::OkOnly, QStringLiteral("Hinweis")),
                  MsgResult::Ok);
+    }
+
+    // A key held down since before a box opened repeats without closing it,
+    // whether Qt marks the repeats or they come as a release and press of one
+    // time stamp (as when the keyboard moves to the box); a fresh press closes it.
+    void realBoxesCloseOnAFreshPressOnly()
+    {
+        auto real = MakeQtDialogService();
+        const auto send = [](QWidget* box, QEvent::Type type, Qt::Key key, bool autoRepeat, quint64 time,
+                             const QString& text = {}) {
+            QWidget* target = box->focusWidget() ? box->focusWidget() : box;
+            QKeyEvent event(type, key, Qt::NoModifier, text, autoRepeat);
+            event.setTimestamp(time);
+            QCoreApplication::sendEvent(target, &event);
+        };
+        // Holds `key` on the box: two marked repeats and one unmarked pair;
+        // true when the box is still open afterwards.
+        const auto holdOn = [&send](QWidget* box, Qt::Key key) {
+            send(box, QEvent::KeyPress, key, true, 1000);
+            QTest::qWait(150);
+            send(box, QEvent::KeyRelease, key, false, 1040);
+            send(box, QEvent::KeyPress, key, false, 1040);
+            QTest::qWait(150);
+            return box->isVisible();
+        };
+        for (const auto& [key, style, expected] :
+             {std::tuple{Qt::Key_Return, MsgStyle::OkOnly, MsgResult::Ok},
+              std::tuple{Qt::Key_Escape, MsgStyle::YesNoStopYesDefault, MsgResult::No},
+              std::tuple{Qt::Key_Space, MsgStyle::YesNoQuestion, MsgResult::No}}) {
+            bool stayed = false;
+            WhenDialogShows([&, key = key](QWidget* box) {
+                stayed = holdOn(box, key);
+                send(box, QEvent::KeyRelease, key, false, 2000);
+                send(box, QEvent::KeyPress, key, false, 2500);
+                send(box, QEvent::KeyRelease, key, false, 2600);
+            });
+            QCOMPARE(real->MsgBox(QStringLiteral("Rechne nochmal ...\r"), style, QStringLiteral("Rechenkov")), expected);
+            QVERIFY2(stayed, qPrintable(QKeySequence(key).toString()));
+        }
+
+        // In the input box a held digit still types; a held Enter does not answer.
+        bool stayed = false;
+        WhenDialogShows([&](QWidget* box) {
+            send(box, QEvent::KeyPress, Qt::Key_7, false, 900, QStringLiteral("7"));
+            send(box, QEvent::KeyPress, Qt::Key_7, true, 950, QStringLiteral("7"));
+            stayed = holdOn(box, Qt::Key_Return);
+            send(box, QEvent::KeyPress, Qt::Key_Return, false, 2500);
+        });
+        QCOMPARE(real->InputBox(QStringLiteral("Neuer Benutzer:"), QStringLiteral("Eingabe"), QString()),
+                 QStringLiteral("77"));
+        QVERIFY(stayed);
     }
 
     // On every real question Escape means No, whatever the default; Alt+J and Alt+N answer.

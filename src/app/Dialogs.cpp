@@ -1,17 +1,56 @@
 #include "app/Dialogs.h"
 
+#include "app/HeldKeys.h"
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace {
 
+// While it lives, the box answers fresh key presses only: the repeats of a
+// key held down since before it opened (the Enter that brought up "Rechne
+// nochmal ...") do not close it at once. A message box ignores every
+// repeated key; the input box only those that close it, so a held key still
+// types in its line.
+class FreshKeysOnly final : public QObject {
+public:
+    FreshKeysOnly(QWidget* box, bool everyKey) : box_(box), everyKey_(everyKey)
+    {
+        WatchHeldKeys();
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~FreshKeysOnly() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != box_)
+            return false;
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        const bool closes = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                            key->key() == Qt::Key_Escape ||
+                            (key->key() == Qt::Key_Space && qobject_cast<QAbstractButton*>(widget));
+        return (everyKey_ || closes) && IsHeldKeyRepeat(*key);
+    }
+
+private:
+    QWidget* box_;
+    bool everyKey_;
+};
+
 class QtDialogService final : public DialogService {
 public:
     MsgResult MsgBox(const QString& text, MsgStyle style, const QString& title) override
     {
         QMessageBox box(QApplication::activeWindow());
+        const FreshKeysOnly freshKeys(&box, true);
         box.setWindowTitle(title);
         box.setTextFormat(Qt::PlainText);
         // A bare carriage return breaks the line on screen; the last one only ends the text.
@@ -39,6 +78,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override
     {
         QInputDialog dialog(QApplication::activeWindow());
+        const FreshKeysOnly freshKeys(&dialog, false);
         dialog.setWindowTitle(title);
         dialog.setLabelText(prompt);
         dialog.setTextValue(defaultText);
