@@ -8,7 +8,7 @@ packages=(
     # need the OpenGL module's, which its package does not pull in.
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
-    xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
+    xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev openbox xdotool
     ${RECHENKOV_EXTRA_PACKAGES:-}
 )
 missing=()

@@ -75,6 +75,7 @@ void Form::Show()
         // only be moved and closed.
         winId();
         OfferMoveAndCloseOnly(this);
+        KeepOnScreen(this);
         QWidget::show();
         WatchForFrame();
     }
