@@ -1,129 +1,69 @@
 #!/usr/bin/env bash
-# Plays the real program on a virtual X server, with the window manager
-# openbox or with none (a school's kiosk), the pointer outside the windows:
-#  - after every message box (a wrong answer, the help, the game's quit
-#    question) the keys reach the window behind it again;
-#  - with openbox, the main window, a message box, the game and the info
-#    window never stay minimised or rolled up (a wheel turn on the title
-#    bar): each comes back where it was, a box with its owner.
+# Plays the real program on a virtual X server, under openbox or with no
+# window manager (a school's kiosk), the pointer outside its windows: after
+# every message box the keys reach the window behind it again, and a held
+# Enter leaves "Rechne nochmal ..." open; under openbox the main window, a
+# box, the game and the info window come back at once, where they were,
+# when minimised or rolled up (a wheel turn on the title bar).
 #   window_manager.sh <path to rechenkov> openbox|none
 set -euo pipefail
-program=$1
-mode=$2
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+program=$1 mode=$2 work=$(mktemp -d) pids=()
+trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
 cd "$work"
-# Nothing of the user's settings or window manager configuration counts.
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-
-fail() {
-    echo "FAIL: $*"
-    exit 1
-}
-
-# The visible windows of that exact title.
+export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work
+fail() { echo "FAIL: $*"; exit 1; }
 visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
-
-# Waits until exactly `count` windows of the title are visible.
-wait_count() {
-    local name=$1 count=$2
-    for _ in $(seq 100); do
-        [ "$(visible "$name" | wc -l)" -eq "$count" ] && return 0
-        sleep 0.1
-    done
-    fail "$count window(s) '$name' expected, $(visible "$name" | wc -l) seen"
+wait_count() { # title, number of such windows
+    for _ in $(seq 100); do [ "$(visible "$1" | wc -l)" -eq "$2" ] && return 0; sleep 0.1; done
+    fail "$2 window(s) '$1' expected, $(visible "$1" | wc -l) seen"
 }
-
-# The one visible window of the title that is not `other`.
-window_other_than() { visible "$1" | grep -vx "${2:-none}" | head -n 1; }
-
-# Waits until the keyboard is on that window.
-wait_focus() {
-    for _ in $(seq 50); do
-        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$1" ] && return 0
-        sleep 0.1
-    done
+wait_focus() { # window, what it is
+    for _ in $(seq 50); do [ "$(xdotool getwindowfocus)" = "$1" ] && return 0; sleep 0.1; done
     fail "the keyboard is not on $2"
 }
-
-origin() { xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x "," y}'; }
-viewable() { xwininfo -id "$1" | grep -q IsViewable; }
-out_of_sight() { xprop -id "$1" _NET_WM_STATE | grep -Eq 'HIDDEN|SHADED'; }
-
-# Whether the window manager took the window away, as its events and its
-# frame's tell (they stay in the logs however fast the window comes back):
-# minimised, the window was unmapped; rolled up, the frame shrank to less
-# than half the window's height.
+origin() { xwininfo -id "$1" | awk '/Absolute upper-left/ {p = p (p ? "," : "") $4} END {print p}'; }
+on_screen() { xwininfo -id "$1" | grep -q IsViewable && ! xprop -id "$1" _NET_WM_STATE | grep -Eq 'HIDDEN|SHADED'; }
+# Whether the window manager took the window away, as the events of the
+# window and its frame tell however fast it came back: minimised, it was
+# unmapped; rolled up, its frame shrank below half the window's height.
 taken_away() {
-    local id=$1 how=$2
-    case $how in
-    minimised) grep -q UnmapNotify "client.$id" ;;
-    rolled) awk -v h="$(xwininfo -id "$id" | awk '/Height:/ {print $2}')" '
-            match($0, /height [0-9]+/) && substr($0, RSTART + 7, RLENGTH - 7) + 0 < h / 2 {found = 1}
-            END {exit !found}' "frame.$id" ;;
-    esac
+    if [ "$2" = minimised ]; then grep -q UnmapNotify "client.$1"; return; fi
+    awk -v h="$(xwininfo -id "$1" | awk '/Height:/ {print $2}')" 'match($0, /height [0-9]+/) &&
+        substr($0, RSTART + 7) + 0 < h / 2 {f = 1} END {exit !f}' "frame.$1"
 }
-
-# Waits until the window is on the screen again, at `place`, after the
-# window manager had taken it away.
-wait_back() {
-    local id=$1 what=$2 how=$3 place=$4
+wait_back() { # window, what it is, how it went, where it was
     for _ in $(seq 50); do
-        if taken_away "$id" "$how" && viewable "$id" && ! out_of_sight "$id"; then
-            [ "$(origin "$id")" = "$place" ] || fail "$what came back at $(origin "$id"), not at $place"
+        if taken_away "$1" "$3" && on_screen "$1"; then
+            [ "$(origin "$1")" = "$4" ] || fail "$2 came back at $(origin "$1"), not at $4"
             return 0
         fi
         sleep 0.1
     done
-    taken_away "$id" "$how" || fail "the window manager never took $what away ($how)"
-    fail "$what stays away ($how): $(xprop -id "$id" _NET_WM_STATE)"
+    taken_away "$1" "$3" || fail "the window manager never took $2 away ($3)"
+    fail "$2 stays away ($3)"
 }
-
-# Minimises the window and rolls it up; it must come back each time, and
-# with it the owner it names.
-never_lost() {
-    local id=$1 what=$2 owner=${3:-}
+never_lost() { # window, what it is, the window behind it
     local place top
-    place=$(origin "$id")
-    xev -id "$id" -event structure >"client.$id" 2>/dev/null &
+    place=$(origin "$1")
+    xev -id "$1" -event structure >"client.$1" &
     pids+=($!)
-    xev -id "$(xwininfo -id "$id" -children | awk '/Parent window id/ {print $4}')" -event structure \
-        >"frame.$id" 2>/dev/null &
+    xev -id "$(xwininfo -id "$1" -children | awk '/Parent window/ {print $4}')" -event structure >"frame.$1" &
     pids+=($!)
     sleep 0.3
-    xdotool windowminimize "$id"
-    wait_back "$id" "$what" minimised "$place"
-    if [ -n "$owner" ]; then
-        viewable "$owner" && ! out_of_sight "$owner" || fail "the window behind $what stays minimised"
-    fi
-    # A wheel turn up on the title bar rolls the window up.
-    read -r _ _ top _ <<<"$(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
-    xdotool mousemove $((${place%,*} + 40)) $((${place#*,} - top / 2)) sleep 0.2 click 4
-    wait_back "$id" "$what" rolled "$place"
-    xdotool mousemove 0 0
-    echo "$what never lost"
+    xdotool windowminimize "$1"
+    wait_back "$1" "$2" minimised "$place"
+    [ -z "${3:-}" ] || on_screen "$3" || fail "the window behind $2 stays minimised"
+    read -r _ _ top _ <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    xdotool mousemove $((${place%%,*} + 40)) $((${place#*,} - top / 2)) sleep 0.2 click 4 mousemove 0 0
+    wait_back "$1" "$2" rolled "$place"
+    echo "$2 never lost"
 }
-
-# Types an answer into the main window and sends it off.
-answer() {
-    xdotool key Delete
-    xdotool type "$1"
-    xdotool key Return
-}
-
-# A wrong answer must bring up "Rechne nochmal ...": the keys reach the main window.
+# A wrong answer brings up "Rechne nochmal ..." only if the keys reach the main window.
 keys_reach_main() {
-    answer 12
+    xdotool key Delete type 12
+    xdotool key Return
     wait_count Fehler 1
-    local box
-    box=$(visible Fehler)
-    wait_focus "$box" "the box \"Rechne nochmal ...\""
+    wait_focus "$(visible Fehler)" "the box \"Rechne nochmal ...\""
     xdotool key Return
     wait_count Fehler 0
     echo "the keys reach the main window $1"
@@ -132,34 +72,29 @@ keys_reach_main() {
 if [ "$mode" = openbox ]; then
     openbox --sm-disable >/dev/null 2>&1 &
     pids+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
+    for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && break; sleep 0.1; done
 fi
 xdotool mousemove 0 0
-
-# A table whose every task on row a+b has the answer 3.
+# A table in which every task of a+b has the answer 3.
 for v in 1 2 3 4 5 6 7; do for _ in $(seq 9); do printf '%s\r\n' "$v"; done; done >EINS.LST
 "$program" EINS.LST >/dev/null 2>&1 &
 pids+=($!)
 wait_count Rechenkov 1
 main=$(visible Rechenkov)
 wait_focus "$main" "the main window at start"
-[ "$mode" = openbox ] && never_lost "$main" "the main window"
+[ "$mode" = none ] || never_lost "$main" "the main window"
 
-# A wrong answer, the box, and the keys after it.
-answer 12
+# Enter held for a second and a half opens the box once and leaves it open.
+xdotool type 12
+xdotool keydown Return sleep 1.5 keyup Return
 wait_count Fehler 1
 box=$(visible Fehler)
+[ "$mode" = none ] || never_lost "$box" "the box \"Rechne nochmal ...\"" "$main"
 wait_focus "$box" "the box \"Rechne nochmal ...\""
-[ "$mode" = openbox ] && never_lost "$box" "the box \"Rechne nochmal ...\"" "$main"
-wait_focus "$box" "the box \"Rechne nochmal ...\" after it came back"
 xdotool key Return
 wait_count Fehler 0
 keys_reach_main "after \"Rechne nochmal ...\""
 
-# The help, opened by a click; the pointer leaves the window before it closes.
 xdotool mousemove --window "$main" 192 24 click 1 mousemove 0 0
 wait_count Hilfe 1
 wait_focus "$(visible Hilfe)" "the help"
@@ -167,31 +102,25 @@ xdotool key Return
 wait_count Hilfe 0
 keys_reach_main "after the help"
 
-# Eighteen right answers open the game.
-for _ in $(seq 18); do answer 3; done
+for _ in $(seq 18); do xdotool key Delete type 3 && xdotool key Return; done
 wait_count Dudazazor 1
 game=$(visible Dudazazor)
 wait_focus "$game" "the game"
-[ "$mode" = openbox ] && never_lost "$game" "the game"
-xdotool key Escape
-wait_count Dudazazor 2
-question=$(window_other_than Dudazazor "$game")
-wait_focus "$question" "the game's quit question"
-[ "$mode" = openbox ] && never_lost "$question" "the game's quit question" "$game"
-wait_focus "$question" "the game's quit question after it came back"
-xdotool key Escape
-wait_count Dudazazor 1
-# No: the game goes on and has the keys again; Escape asks once more, Yes ends it.
-xdotool key Escape
-wait_count Dudazazor 2
-wait_focus "$(window_other_than Dudazazor "$game")" "the game's quit question asked again"
-xdotool key Return
+[ "$mode" = none ] || never_lost "$game" "the game"
+# The quit question twice: No leaves the keys to the game, Yes ends it.
+for answer in Escape Return; do
+    xdotool key Escape
+    wait_count Dudazazor 2
+    question=$(visible Dudazazor | grep -vx "$game")
+    [ "$mode" = none ] || [ "$answer" = Return ] || never_lost "$question" "the game's quit question" "$game"
+    wait_focus "$question" "the game's quit question"
+    xdotool key "$answer"
+done
 wait_count Dudazazor 0
 wait_count Rechenkov 1
 keys_reach_main "after the game"
 
-# The info window, opened by its button.
 xdotool mousemove --window "$main" 624 24 click 1 mousemove 0 0
 wait_count Programm-Info 1
-[ "$mode" = openbox ] && never_lost "$(visible Programm-Info)" "the info window"
+[ "$mode" = none ] || never_lost "$(visible Programm-Info)" "the info window"
 echo "all windows stay on the screen and get the keys back ($mode)"
