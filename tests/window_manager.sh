@@ -44,7 +44,8 @@ wait_back() { # window, what it is, how it went, where it was
 }
 never_lost() { # window, what it is, the window behind it
     local place top
-    place=$(origin "$1")
+    # Where the window stands once it has settled in its frame.
+    until [ "${place:-}" = "$(origin "$1")" ]; do place=$(origin "$1"); sleep 0.3; done
     xev -id "$1" -event structure >"client.$1" &
     pids+=($!)
     xev -id "$(xwininfo -id "$1" -children | awk '/Parent window/ {print $4}')" -event structure >"frame.$1" &
