@@ -8,9 +8,10 @@ namespace {
 // Qt tells a held key by the release and press pair the X server sends for
 // each repeat, but only while the same window has the keyboard: when the
 // message box opened by a key closes on its first repeat, the further
-// repeats reach the window behind it as fresh presses, and the repeats that
-// reach a box just opened look fresh to it as well. Such a pair carries one
-// time stamp; no hand releases and presses a key within a millisecond.
+// repeats reach the window behind it as fresh presses; likewise the first
+// repeat may reach a box just opened as a fresh press, its release having
+// gone to the window behind. Such a pair carries one time stamp; no hand
+// releases and presses a key within a millisecond.
 class HeldKeyWatch final : public QObject {
 public:
     static HeldKeyWatch& Instance()
