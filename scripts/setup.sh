@@ -9,7 +9,9 @@ packages=(
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
-    lintian
+    # For tests only: a window manager and a keyboard for the real windows on a
+    # virtual X server, and lintian for the package.
+    openbox xdotool lintian
     # Worksheets printed through a real CUPS queue that writes PDF files.
     cups printer-driver-cups-pdf
     ${RECHENKOV_EXTRA_PACKAGES:-}
