@@ -174,8 +174,9 @@ void TestHistory::answersAndGamesRoundTripThroughTheQueries()
     QCOMPARE(weak.size(), std::size_t(2));
     QCOMPARE((std::tuple{weak[0].calcRow, weak[0].wrong, weak[0].answers}), (std::tuple{QStringLiteral("c-e"), 4, 5}));
     QCOMPARE((std::tuple{weak[1].calcRow, weak[1].wrong, weak[1].answers}), (std::tuple{QStringLiteral("a+b"), 2, 6}));
+    // Ranked by the number of wrong answers: 7 of 11 comes before 4 of 5.
     const auto weakAll = store.WeakRows({}, 5);
-    QCOMPARE((std::tuple{weakAll[1].calcRow, weakAll[1].wrong, weakAll[1].answers}),
+    QCOMPARE((std::tuple{weakAll[0].calcRow, weakAll[0].wrong, weakAll[0].answers}),
              (std::tuple{QStringLiteral("a+b"), 7, 11}));
     QCOMPARE(store.WeakRows({}, 1).size(), std::size_t(1));
 
@@ -375,8 +376,9 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
 
     HistoryWindow window;
     QVERIFY(window.notice->text().contains(QStringLiteral("beschädigt")));
-    QVERIFY(window.deleteButton->isEnabled());
-    // The question defaults to No; answering Yes deletes the file.
+    QVERIFY(!window.deleteButton->isEnabled());
+    QVERIFY(!window.setAsideButton->isHidden());
+    // The question defaults to No; answering Yes sets the file aside under a new name.
     bool defaultNo = false;
     QTimer::singleShot(0, [&defaultNo] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -384,9 +386,12 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
             box->button(QMessageBox::Yes)->click();
         }
     });
-    window.deleteButton->click();
+    window.setAsideButton->click();
     QVERIFY(defaultNo);
     QVERIFY(!QFileInfo::exists(DefaultHistoryPath()));
+    const QStringList kept = QFileInfo(DefaultHistoryPath()).dir().entryList({QStringLiteral("verlauf-*.sqlite")});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(Bytes(QFileInfo(DefaultHistoryPath()).dir().filePath(kept.front())), QByteArray(2048, '\x07'));
     QVERIFY(PausedReason().isEmpty());
     QVERIFY(window.notice->text().contains(QStringLiteral("noch keinen")));
 
