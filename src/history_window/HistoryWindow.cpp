@@ -34,8 +34,9 @@ namespace {
 
 enum Period { kWeek, kMonth, kAll };
 
-// Bars per day up to this many days, then per week, then per month.
-constexpr int kMaxBars = 62;
+// Bars per day up to this many days, per week up to half a year, then per month.
+constexpr int kMaxDays = 62;
+constexpr int kMaxWeeks = 26;
 
 // A name as the lists show it: one line, never blank, at most `width` pixels.
 QString DisplayName(const QString& name, const QFontMetrics& metrics, int width = 260)
@@ -322,9 +323,9 @@ void HistoryWindow::FillChart(const Filter& f)
     const QDate last = f.to.isValid() ? f.to : QDate::currentDate();
     const QDate first = f.from.isValid() ? f.from : (counted.empty() ? last : counted.front().day);
     enum class Step { Day, Week, Month } step = Step::Day;
-    if (first.daysTo(last) >= kMaxBars * 7)
+    if (first.daysTo(last) >= kMaxWeeks * 7)
         step = Step::Month;
-    else if (first.daysTo(last) >= kMaxBars)
+    else if (first.daysTo(last) >= kMaxDays)
         step = Step::Week;
     const auto bucketOf = [step](QDate d) {
         switch (step) {
