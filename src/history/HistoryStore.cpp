@@ -554,13 +554,20 @@ std::vector<DayCount> HistoryStore::Days(const Filter& f) const
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
     // The day in the local time of the one who reads, as the periods are.
-    q.prepare(QStringLiteral("SELECT date(utc / 1000, 'unixepoch', 'localtime'), sum(richtig), count(*) - sum(richtig) "
-                             "FROM antworten")
-              + Where(f) + QStringLiteral(" GROUP BY 1 ORDER BY 1"));
+    // Every time zone's offset is a multiple of 15 minutes, so quarter hours
+    // counted in UTC fall into one local day each.
+    constexpr qint64 kQuarter = 15 * 60 * 1000;
+    q.prepare(QStringLiteral("SELECT utc / %1, sum(richtig), count(*) FROM antworten").arg(kQuarter) + Where(f)
+              + QStringLiteral(" GROUP BY 1 ORDER BY 1"));
     Bind(q, f);
     if (q.exec())
-        while (q.next())
-            days.push_back({QDate::fromString(q.value(0).toString(), Qt::ISODate), q.value(1).toInt(), q.value(2).toInt()});
+        while (q.next()) {
+            const QDate day = QDateTime::fromMSecsSinceEpoch(q.value(0).toLongLong() * kQuarter).date();
+            if (days.empty() || days.back().day != day)
+                days.push_back({day, 0, 0});
+            days.back().right += q.value(1).toInt();
+            days.back().wrong += q.value(2).toInt() - q.value(1).toInt();
+        }
     if (q.lastError().isValid()) {
         ReadError(q.lastError());
         days.clear();
@@ -718,22 +725,45 @@ bool HistoryStore::WriteCsv(const std::function<bool(const QByteArray&)>& write)
     // The clock time as it was where the answer was given, with the seconds
     // and a blank for the T, which a spreadsheet reads as a date and time.
     const auto time = [](const QVariant& v) {
-        return v.toString().left(19).replace(QLatin1Char('T'), QLatin1Char(' ')).toUtf8();
+        QByteArray t = v.toByteArray().left(19);
+        if (t.size() > 10)
+            t[10] = ' ';
+        return t;
+    };
+    // Names and rows repeat from line to line: each is made safe once.
+    struct Last {
+        QString text;
+        QByteArray field;
+        const QByteArray& operator()(const QVariant& v)
+        {
+            const QString s = v.toString();
+            if (field.isNull() || s != text) {
+                text = s;
+                field = CsvTextField(s).toUtf8();
+            }
+            return field;
+        }
+    } kind, row, gameKind;
+    // A typed answer of digits alone is a number, and needs no guard.
+    const auto number = [](const QVariant& v) {
+        const QByteArray b = v.toByteArray();
+        for (char c : b)
+            if (c < '0' || c > '9')
+                return CsvTextField(QString::fromUtf8(b)).toUtf8();
+        return b;
     };
     bool answer = answers.next();
     bool game = games.next();
     constexpr qsizetype kPiece = 64 * 1024;
     while (answer || game) {
         if (answer && (!game || answers.value(0).toLongLong() <= games.value(0).toLongLong())) {
-            out += time(answers.value(1)) + ';' + CsvTextField(answers.value(2).toString()).toUtf8() + ";Antwort;"
-                + OperationName(answers.value(3).toInt()).toUtf8() + ';'
-                + CsvTextField(answers.value(4).toString()).toUtf8() + ';' + answers.value(5).toByteArray() + ';'
-                + CsvTextField(answers.value(6).toString()).toUtf8() + ';'
-                + CsvTextField(answers.value(7).toString()).toUtf8() + ';'
-                + (answers.value(8).toInt() ? "ja" : "nein") + ';' + answers.value(9).toByteArray() + ";\r\n";
+            out += time(answers.value(1)) + ';' + kind(answers.value(2)) + ";Antwort;"
+                + OperationName(answers.value(3).toInt()).toLatin1() + ';' + row(answers.value(4)) + ';'
+                + answers.value(5).toByteArray() + ';' + number(answers.value(6)) + ';' + number(answers.value(7))
+                + ';' + (answers.value(8).toInt() ? "ja" : "nein") + ';' + answers.value(9).toByteArray() + ";\r\n";
             answer = answers.next();
         } else {
-            out += time(games.value(1)) + ';' + CsvTextField(games.value(2).toString()).toUtf8() + ";Spiel;;;;;;;;"
+            out += time(games.value(1)) + ';' + gameKind(games.value(2)) + ";Spiel;;;;;;;;"
                 + games.value(3).toByteArray() + "\r\n";
             game = games.next();
         }
