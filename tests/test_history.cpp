@@ -337,6 +337,10 @@ void TestHistory::csvBytes()
                         "Sekunden\r\n"
                         "2026-03-10 08:05:09;\"'=Max;\"\"\xC3\x96\"\"\";Antwort;minus;c-e;3;12;07;nein;1500;\r\n"
                         "2026-03-10 08:06:00;\"'-1\nB\";Spiel;;;;;;;;42\r\n"));
+    // Blanks, a tab or a carriage return before a formula do not hide it.
+    QCOMPARE(CsvTextField(QStringLiteral("\t=1+1")), QStringLiteral("'\t=1+1"));
+    QCOMPARE(CsvTextField(QStringLiteral("\r=1+1")), QStringLiteral("\"'\r=1+1\""));
+    QCOMPARE(CsvTextField(QStringLiteral("  @A1")), QStringLiteral("'  @A1"));
 }
 
 void TestHistory::filesOfOthersAreLeftAlone()
@@ -461,6 +465,12 @@ void TestHistory::theMainWindowRecordsEveryCheckedAnswer()
     Type(w, second);
     Instance<fang>().Bezeichnung6->SetCaption(QStringLiteral("17"));
     Instance<fang>().FinishGame();
+    // Back from a game that took its time, the next answer is timed from the game's end.
+    QTest::qWait(1100);
+    MODUL1::GameOpened = true;
+    w.Form_Activate();
+    const QString third = w.Bezeichnung3->Caption();
+    Type(w, third);
 
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
@@ -479,7 +489,10 @@ void TestHistory::theMainWindowRecordsEveryCheckedAnswer()
         QCOMPARE(rows, QStringList({QStringLiteral("Lena|1|a+b|1|%1||0").arg(first),
                                     QStringLiteral("Lena|1|a+b|1|%1|0%1|0").arg(first),
                                     QStringLiteral("Lena|1|a+b|1|%1|%1|1").arg(first),
-                                    QStringLiteral("Tom|1|a+b|2|%1|%1|1").arg(second)}));
+                                    QStringLiteral("Tom|1|a+b|2|%1|%1|1").arg(second),
+                                    QStringLiteral("Tom|1|a+b|3|%1|%1|1").arg(third)}));
+        QVERIFY(q.exec(QStringLiteral("SELECT ms FROM antworten ORDER BY id DESC")) && q.next());
+        QVERIFY2(q.value(0).toLongLong() < 1000, qPrintable(q.value(0).toString()));
         QVERIFY(q.exec(QStringLiteral("SELECT kind, sekunden FROM spiele")) && q.next());
         QCOMPARE(q.value(0).toString() + q.value(1).toString(), QStringLiteral("Tom17"));
     }
