@@ -573,6 +573,12 @@ void TestHistory::aDamagedPageIsReportedAndNoLongerWritten()
         QVERIFY(f.seek(79 * 4096));
         QCOMPARE(f.write(noise), qint64(4096));
     }
+    // The child's program finds it damaged and stops writing into it.
+    Child first;
+    for (int i = 0; i < 100 && first.Answer() != "angehalten"; ++i)
+        QTest::qWait(20);
+    QVERIFY(first.Quit());
+    QVERIFY(PausedReason().contains(QStringLiteral("beschädigt")));
     const QByteArray damaged = Bytes(DefaultHistoryPath());
 
     const QString csv = dir_.filePath(QStringLiteral("damaged.csv"));
@@ -589,7 +595,7 @@ void TestHistory::aDamagedPageIsReportedAndNoLongerWritten()
     QVERIFY(window.games->text().isEmpty());
     QVERIFY(!window.csvButton->isEnabled());
 
-    // The child's program writes no more into it.
+    // Once a reader found it damaged, a child's program writes not even its first answer into it.
     Child child;
     QCOMPARE(child.Answer(), QByteArray("angehalten"));
     QVERIFY(child.Quit());

@@ -14,9 +14,11 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 
 namespace history {
 
@@ -47,6 +49,45 @@ bool g_paused = false;
 QString g_pausedOn; // the file recording paused on ("" when there was none)
 QString g_child;
 QElapsedTimer g_taskClock;
+
+// Once a run the whole file is checked for damage, beside the child's
+// practice and on a connection of its own; an insert alone may never touch
+// a damaged page.
+struct DamageCheck {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    QString problem; // written before `done`
+};
+std::unique_ptr<DamageCheck> g_check;
+
+void StopCheck()
+{
+    if (g_check) {
+        g_check->thread.join();
+        g_check.reset();
+    }
+}
+
+void StartCheck(const QString& path)
+{
+    StopCheck();
+    g_check = std::make_unique<DamageCheck>();
+    DamageCheck* check = g_check.get();
+    check->thread = std::thread([check, path] {
+        {
+            HistoryStore reader(path);
+            if (!reader.OpenForReading(true) && reader.GetState() == HistoryStore::State::Corrupt)
+                check->problem = reader.Problem();
+        }
+        check->done.store(true, std::memory_order_release);
+    });
+}
+
+// The problem the check found, once it is finished; empty otherwise.
+QString FoundDamage()
+{
+    return g_check && g_check->done.load(std::memory_order_acquire) ? g_check->problem : QString();
+}
 
 // Pauses recording as long as the same file stands at the path, and leaves the reason for the window.
 void Pause(const QString& file, const QString& reason)
@@ -91,6 +132,12 @@ HistoryStore* Store(const QString& damaged)
         g_store = std::move(store);
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
+        StartCheck(path);
+    }
+    const QString damage = FoundDamage();
+    if (!damage.isEmpty()) {
+        Pause(file, damage);
+        return nullptr;
     }
     return g_store.get();
 }
@@ -175,7 +222,11 @@ void RecordGame(long long seconds)
     Write([&](HistoryStore& store) { return store.RecordGame({QDateTime::currentDateTime(), g_child, seconds}); });
 }
 
-void CloseRecord() { g_store.reset(); }
+void CloseRecord()
+{
+    StopCheck();
+    g_store.reset();
+}
 
 QString PausedReason() { return Settings().value(kProblemKey).toString(); }
 
@@ -203,6 +254,7 @@ void NoteDamagedRecord(const QString& path)
 
 void ResetRecorder()
 {
+    StopCheck();
     g_store.reset();
     g_paused = false;
     g_pausedOn.clear();
