@@ -128,6 +128,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     childTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     childTable->setSelectionMode(QAbstractItemView::NoSelection);
     childTable->setMaximumHeight(160);
+    childTable->setWordWrap(false);
 
     weakRows = new QLabel(this);
     weakRows->setObjectName(QStringLiteral("weakRows"));
@@ -294,12 +295,10 @@ void HistoryWindow::ShowSelection()
 
 void HistoryWindow::ClearFigures()
 {
-    QChart* chart = chartView->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    if (auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0)))
+        series->clear();
+    if (auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0)))
+        x->clear();
     operationTable->setRowCount(0);
     childTable->setRowCount(0);
     childTable->hide();
@@ -309,13 +308,6 @@ void HistoryWindow::ClearFigures()
 
 void HistoryWindow::FillChart(const Filter& f)
 {
-    QChart* chart = chartView->chart();
-    chart->removeAllSeries();
-    // A removed axis goes back to its caller.
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
 
     const std::vector<DayCount> counted = store_.Days(f);
     // Every day, week or month of the period gets its bar, so gaps show. A
@@ -350,7 +342,7 @@ void HistoryWindow::FillChart(const Filter& f)
                 break;
             }
     }
-    chart->setTitle(step == Step::Day    ? QStringLiteral("Antworten pro Tag")
+    chartView->chart()->setTitle(step == Step::Day    ? QStringLiteral("Antworten pro Tag")
                     : step == Step::Week ? QStringLiteral("Antworten pro Woche (ab Montag)")
                                          : QStringLiteral("Antworten pro Monat"));
 
@@ -366,23 +358,32 @@ void HistoryWindow::FillChart(const Filter& f)
         labels << d.day.toString(step == Step::Month ? QStringLiteral("MM.yyyy") : QStringLiteral("dd.MM."));
         highest = std::max({highest, d.right, d.wrong});
     }
-    auto* series = new QBarSeries;
+    // One series and its two axes for the window's life, refilled each time:
+    // axes taken out of a chart whose view changes size meanwhile leave their
+    // labels standing in the scene.
+    auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0));
+    auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QValueAxis*>(chartView->chart()->axes(Qt::Vertical).value(0));
+    if (!series || !x || !y) {
+        QChart* chart = chartView->chart();
+        series = new QBarSeries;
+        chart->addSeries(series);
+        x = new QBarCategoryAxis;
+        chart->addAxis(x, Qt::AlignBottom);
+        series->attachAxis(x);
+        y = new QValueAxis;
+        y->setLabelFormat(QStringLiteral("%d"));
+        chart->addAxis(y, Qt::AlignLeft);
+        series->attachAxis(y);
+    }
+    series->clear();
     series->append(right);
     series->append(wrong);
-    chart->addSeries(series);
-
-    auto* x = new QBarCategoryAxis;
+    x->clear();
     x->append(labels);
-    if (labels.size() > 14)
-        x->setLabelsAngle(-90);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
+    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
     y->setRange(0, std::max(highest, 5));
     y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
 }
 
 void HistoryWindow::FillOperations(const Filter& f)
