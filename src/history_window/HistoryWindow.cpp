@@ -409,8 +409,8 @@ void HistoryWindow::FillOperations(const Filter& f)
 
 void HistoryWindow::FillChildren(const Filter& f)
 {
-    childTable->setVisible(f.child.isEmpty());
-    if (!f.child.isEmpty()) {
+    childTable->setVisible(f.child.isEmpty() && childBox->count() > 0);
+    if (childTable->isHidden()) {
         childTable->setRowCount(0);
         return;
     }
