@@ -85,12 +85,14 @@ int WriteUntilKilled(int argc, char** argv)
 }
 
 // A child's program without windows, driving the real recording code: each
-// "n" on standard input records one right answer and prints "ok" (or
+// "n" on standard input (after "bereit" on standard output) records one right answer and prints "ok" (or
 // "angehalten" while recording is paused); anything else ends the program
 // as its quit button does.
 int Practise(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    std::printf("bereit\n");
+    std::fflush(stdout);
     char line[16];
     while (std::fgets(line, sizeof line, stdin) && line[0] == 'n') {
         RecordAnswer(QStringLiteral("Kind"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
@@ -151,7 +153,7 @@ struct Child {
     Child()
     {
         process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--ueben")});
-        process.waitForStarted();
+        Read(); // "bereit": waiting for its first answer
     }
     QByteArray Read()
     {
