@@ -120,15 +120,17 @@ HistoryStore* Store(const QString& damaged)
         return nullptr;
     }
     if (!g_store) {
-        // Qt SQL's connections are gone before static destructors run, so the
-        // store is closed with the application object.
-        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
-        Q_UNUSED(closedAtExit);
         auto store = std::make_unique<HistoryStore>(path);
         if (!store->Open(true)) {
             Pause(HistoryStore::Identity(path), store->Problem());
             return nullptr;
         }
+        // Qt SQL drops its connections in a routine of the application
+        // object's end, and such routines run newest first: registered after
+        // the first connection, the store is closed (and its log merged)
+        // while the connection is still there.
+        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
+        Q_UNUSED(closedAtExit);
         g_store = std::move(store);
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
