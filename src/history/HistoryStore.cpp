@@ -755,12 +755,15 @@ bool HistoryStore::WriteCsv(const std::function<bool(const QByteArray&)>& write)
     bool answer = answers.next();
     bool game = games.next();
     constexpr qsizetype kPiece = 64 * 1024;
+    out.reserve(kPiece + 4096);
     while (answer || game) {
         if (answer && (!game || answers.value(0).toLongLong() <= games.value(0).toLongLong())) {
-            out += time(answers.value(1)) + ';' + kind(answers.value(2)) + ";Antwort;"
-                + OperationName(answers.value(3).toInt()).toLatin1() + ';' + row(answers.value(4)) + ';'
-                + answers.value(5).toByteArray() + ';' + number(answers.value(6)) + ';' + number(answers.value(7))
-                + ';' + (answers.value(8).toInt() ? "ja" : "nein") + ';' + answers.value(9).toByteArray() + ";\r\n";
+            out.append(time(answers.value(1))).append(';').append(kind(answers.value(2))).append(";Antwort;");
+            out.append(OperationName(answers.value(3).toInt()).toLatin1()).append(';').append(row(answers.value(4)));
+            out.append(';').append(QByteArray::number(answers.value(5).toInt())).append(';');
+            out.append(number(answers.value(6))).append(';').append(number(answers.value(7))).append(';');
+            out.append(answers.value(8).toInt() ? "ja;" : "nein;");
+            out.append(QByteArray::number(answers.value(9).toLongLong())).append(";\r\n");
             answer = answers.next();
         } else {
             out += time(games.value(1)) + ';' + gameKind(games.value(2)) + ";Spiel;;;;;;;;"
@@ -770,7 +773,7 @@ bool HistoryStore::WriteCsv(const std::function<bool(const QByteArray&)>& write)
         if (out.size() >= kPiece) {
             if (!write(out))
                 return false;
-            out.clear();
+            out.resize(0); // keeps its capacity
         }
     }
     // A step that failed part-way is an error, never the end of the record.
