@@ -23,12 +23,20 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QRandomGenerator>
+
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace history;
@@ -76,6 +84,110 @@ int WriteUntilKilled(int argc, char** argv)
     }
 }
 
+// A child's program without windows, driving the real recording code: each
+// "n" on standard input (after "bereit" on standard output) records one right answer and prints "ok" (or
+// "angehalten" while recording is paused); "q" ends the program as its quit
+// button does, anything else as the end of the application object.
+int Practise(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    std::printf("bereit\n");
+    std::fflush(stdout);
+    char line[16] = "";
+    while (std::fgets(line, sizeof line, stdin) && line[0] == 'n') {
+        RecordAnswer(QStringLiteral("Kind"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
+        std::printf(RecordingPaused() ? "angehalten\n" : "ok\n");
+        std::fflush(stdout);
+    }
+    if (line[0] == 'q') {
+        CloseRecord();
+        ::_exit(0);
+    }
+    return 0; // as the application ends when its last window closes
+}
+
+// An SQLite file with its last change still in the log: another program's
+// ("--fremd"), or one of ours as a version with times without a zone left it.
+int LeaveInLog(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    db.setDatabaseName(QString::fromLocal8Bit(argv[2]));
+    QSqlQuery q(db.open() ? db : QSqlDatabase());
+    const bool ours = qstrcmp(argv[1], "--alt") == 0;
+    QStringList steps{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA wal_autocheckpoint=0")};
+    if (ours)
+        steps << QStringLiteral("CREATE TABLE antworten (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, rechenart INTEGER, "
+                                "reihe TEXT, zeile INTEGER, erwartet TEXT, eingegeben TEXT, richtig INTEGER, ms INTEGER)")
+              << QStringLiteral("CREATE TABLE spiele (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, sekunden INTEGER)")
+              << QStringLiteral("INSERT INTO antworten VALUES (7, '2026-03-10T23:30:00.000', 'Lena', 1, 'a+b', 1, '3', '3', 1, 900)")
+              << QStringLiteral("PRAGMA application_id = 1380270923") << QStringLiteral("PRAGMA user_version = 1");
+    else
+        steps << QStringLiteral("CREATE TABLE x (y)") << QStringLiteral("INSERT INTO x VALUES (1)");
+    for (const QString& step : steps)
+        if (!q.exec(step))
+            return 2;
+    ::_exit(0); // no close: the log keeps the changes
+}
+
+// The answers in the record, read as the window reads them; -1 when it cannot be read.
+int StoredAnswers(const QString& path = DefaultHistoryPath())
+{
+    HistoryStore store(path);
+    int answers = store.OpenForReading() ? 0 : -1;
+    for (const OperationStats& op : store.Operations({}))
+        answers += op.answers;
+    return answers;
+}
+
+// Prints the answers in the record at a path, read as a user without write permission.
+int ReadAsOther(int argc, char** argv)
+{
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        return 2;
+    QCoreApplication app(argc, argv);
+    std::printf("%d\n", StoredAnswers(QString::fromLocal8Bit(argv[2])));
+    return 0;
+}
+
+// A child's program in a process of its own.
+struct Child {
+    QProcess process;
+    Child()
+    {
+        process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--ueben")});
+        Read(); // "bereit": waiting for its first answer
+    }
+    QByteArray Read()
+    {
+        while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+        }
+        return process.readLine().trimmed();
+    }
+    // Records `n` answers and returns what the last one printed.
+    QByteArray Answer(int n = 1)
+    {
+        QByteArray last;
+        for (int i = 0; i < n; ++i)
+            last = (process.write("n\n"), Read());
+        return last;
+    }
+    bool Quit(const char* how = "q\n")
+    {
+        process.write(how);
+        return process.waitForFinished(10000) && process.exitCode() == 0;
+    }
+};
+
+// The real program with the command line `args`; its exit code and standard error.
+std::pair<int, QString> RunProgram(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov"), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+}
+
 } // namespace
 
 class TestHistory : public QObject {
@@ -91,6 +203,13 @@ private slots:
     void aKilledWriterKeepsEveryCommittedAnswer();
     void theMainWindowRecordsEveryCheckedAnswer();
     void aCorruptRecordPausesAndTheWindowOffersToDeleteIt();
+    void aDamagedPageIsReportedAndNoLongerWritten();
+    void aRunningChildsProgramFollowsTheParents();
+    void twoFirstStartsAtOnce();
+    void foreignFilesAndFoldersAreNeverOpened();
+    void aReadOnlyFolderIsRead();
+    void timesCarryTheirOffsetAndPeriodsEndToday();
+    void theWindowForParents();
 
 private:
     QTemporaryDir dir_;
@@ -98,8 +217,10 @@ private:
 
 void TestHistory::initTestCase()
 {
-    // Settings and data go to the test folders of the standard paths, never the user's.
+    // Settings and data go to the test folders of the standard paths, never
+    // the user's; the processes started by the test find them there too.
     QStandardPaths::setTestModeEnabled(true);
+    QCOMPARE(DefaultHistoryPath(), qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Rechenkov/Rechenkov/verlauf.sqlite"));
     QVERIFY(dir_.isValid());
 }
 
@@ -174,8 +295,9 @@ void TestHistory::answersAndGamesRoundTripThroughTheQueries()
     QCOMPARE(weak.size(), std::size_t(2));
     QCOMPARE((std::tuple{weak[0].calcRow, weak[0].wrong, weak[0].answers}), (std::tuple{QStringLiteral("c-e"), 4, 5}));
     QCOMPARE((std::tuple{weak[1].calcRow, weak[1].wrong, weak[1].answers}), (std::tuple{QStringLiteral("a+b"), 2, 6}));
+    // Ranked by the number of wrong answers: 7 of 11 comes before 4 of 5.
     const auto weakAll = store.WeakRows({}, 5);
-    QCOMPARE((std::tuple{weakAll[1].calcRow, weakAll[1].wrong, weakAll[1].answers}),
+    QCOMPARE((std::tuple{weakAll[0].calcRow, weakAll[0].wrong, weakAll[0].answers}),
              (std::tuple{QStringLiteral("a+b"), 7, 11}));
     QCOMPARE(store.WeakRows({}, 1).size(), std::size_t(1));
 
@@ -200,6 +322,10 @@ void TestHistory::csvBytes()
                         "Sekunden\r\n"
                         "2026-03-10 08:05:09;\"'=Max;\"\"\xC3\x96\"\"\";Antwort;minus;c-e;3;12;07;nein;1500;\r\n"
                         "2026-03-10 08:06:00;\"'-1\nB\";Spiel;;;;;;;;42\r\n"));
+    // Blanks, a tab or a carriage return before a formula do not hide it.
+    QCOMPARE(CsvTextField(QStringLiteral("\t=1+1")), QStringLiteral("'\t=1+1"));
+    QCOMPARE(CsvTextField(QStringLiteral("\r=1+1")), QStringLiteral("\"'\r=1+1\""));
+    QCOMPARE(CsvTextField(QStringLiteral("  @A1")), QStringLiteral("'  @A1"));
 }
 
 void TestHistory::filesOfOthersAreLeftAlone()
@@ -324,6 +450,12 @@ void TestHistory::theMainWindowRecordsEveryCheckedAnswer()
     Type(w, second);
     Instance<fang>().Bezeichnung6->SetCaption(QStringLiteral("17"));
     Instance<fang>().FinishGame();
+    // Back from a game that took its time, the next answer is timed from the game's end.
+    QTest::qWait(1100);
+    MODUL1::GameOpened = true;
+    w.Form_Activate();
+    const QString third = w.Bezeichnung3->Caption();
+    Type(w, third);
 
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
@@ -342,7 +474,10 @@ void TestHistory::theMainWindowRecordsEveryCheckedAnswer()
         QCOMPARE(rows, QStringList({QStringLiteral("Lena|1|a+b|1|%1||0").arg(first),
                                     QStringLiteral("Lena|1|a+b|1|%1|0%1|0").arg(first),
                                     QStringLiteral("Lena|1|a+b|1|%1|%1|1").arg(first),
-                                    QStringLiteral("Tom|1|a+b|2|%1|%1|1").arg(second)}));
+                                    QStringLiteral("Tom|1|a+b|2|%1|%1|1").arg(second),
+                                    QStringLiteral("Tom|1|a+b|3|%1|%1|1").arg(third)}));
+        QVERIFY(q.exec(QStringLiteral("SELECT ms FROM antworten ORDER BY id DESC")) && q.next());
+        QVERIFY2(q.value(0).toLongLong() < 1000, qPrintable(q.value(0).toString()));
         QVERIFY(q.exec(QStringLiteral("SELECT kind, sekunden FROM spiele")) && q.next());
         QCOMPARE(q.value(0).toString() + q.value(1).toString(), QStringLiteral("Tom17"));
     }
@@ -375,8 +510,9 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
 
     HistoryWindow window;
     QVERIFY(window.notice->text().contains(QStringLiteral("beschädigt")));
-    QVERIFY(window.deleteButton->isEnabled());
-    // The question defaults to No; answering Yes deletes the file.
+    QVERIFY(!window.deleteButton->isEnabled());
+    QVERIFY(!window.setAsideButton->isHidden());
+    // The question defaults to No; answering Yes sets the file aside under a new name.
     bool defaultNo = false;
     QTimer::singleShot(0, [&defaultNo] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -384,9 +520,12 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
             box->button(QMessageBox::Yes)->click();
         }
     });
-    window.deleteButton->click();
+    window.setAsideButton->click();
     QVERIFY(defaultNo);
     QVERIFY(!QFileInfo::exists(DefaultHistoryPath()));
+    const QStringList kept = QFileInfo(DefaultHistoryPath()).dir().entryList({QStringLiteral("verlauf-*.sqlite")});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(Bytes(QFileInfo(DefaultHistoryPath()).dir().filePath(kept.front())), QByteArray(2048, '\x07'));
     QVERIFY(PausedReason().isEmpty());
     QVERIFY(window.notice->text().contains(QStringLiteral("noch keinen")));
 
@@ -397,13 +536,263 @@ void TestHistory::aCorruptRecordPausesAndTheWindowOffersToDeleteIt()
     QCOMPARE(window.operationTable->item(0, 1)->text(), QStringLiteral("1"));
 }
 
+void TestHistory::aDamagedPageIsReportedAndNoLongerWritten()
+{
+    // A record of 4,000 answers with one page inside overwritten by noise, as a failing disk leaves it.
+    {
+        HistoryStore store(DefaultHistoryPath());
+        QVERIFY(store.Open(true));
+        for (int i = 0; i < 4000; ++i)
+            QVERIFY(store.RecordAnswer(Answer(i % 2 ? QStringLiteral("Lena") : QStringLiteral("Tom"),
+                                              QDateTime::currentDateTime().addSecs(-i * 60), 1 + i % 3,
+                                              QStringLiteral("a+b"), i % 5 != 0)));
+    }
+    QVERIFY(SetRecordingOn(true));
+    {
+        QFile f(DefaultHistoryPath());
+        QByteArray noise(4096, '\0');
+        QRandomGenerator(79).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        QVERIFY(f.size() > 80 * 4096 && f.open(QIODevice::ReadWrite) && f.seek(79 * 4096) && f.write(noise) == 4096);
+    }
+    // The child's program finds it damaged and stops writing into it.
+    Child first;
+    for (int i = 0; i < 100 && first.Answer() != "angehalten"; ++i)
+        QTest::qWait(20);
+    QVERIFY(first.Quit());
+    QVERIFY(PausedReason().contains(QStringLiteral("beschädigt")));
+    const QByteArray damaged = Bytes(DefaultHistoryPath());
+    const QString csv = dir_.filePath(QStringLiteral("damaged.csv"));
+    const auto [code, error] = RunProgram({QStringLiteral("--verlauf-csv"), csv});
+    QCOMPARE(code, 1);
+    QVERIFY2(error.contains(QStringLiteral("beschädigt")), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(csv));
+
+    // The window shows no figures, only what is wrong and what can be done.
+    HistoryWindow window;
+    QVERIFY(window.notice->text().contains(QStringLiteral("beschädigt")));
+    const auto* bars = qobject_cast<QBarSeries*>(window.chartView->chart()->series().value(0));
+    QVERIFY(!bars || bars->count() == 0);
+    QVERIFY(window.operationTable->rowCount() == 0 && window.games->text().isEmpty() && !window.csvButton->isEnabled());
+
+    // Once a reader found it damaged, a child's program writes not even its first answer into it.
+    Child child;
+    QCOMPARE(child.Answer(), QByteArray("angehalten"));
+    QVERIFY(child.Quit());
+    QCOMPARE(Bytes(DefaultHistoryPath()), damaged);
+}
+
+void TestHistory::aRunningChildsProgramFollowsTheParents()
+{
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QCOMPARE(child.Answer(3), QByteArray("ok"));
+    // The switch holds from the next answer on.
+    QCOMPARE(RunProgram({QStringLiteral("--aufzeichnung"), QStringLiteral("aus")}).first, 0);
+    child.Answer(4);
+    QCOMPARE(StoredAnswers(), 3);
+    QCOMPARE(RunProgram({QStringLiteral("--aufzeichnung"), QStringLiteral("an")}).first, 0);
+    child.Answer(1);
+    QCOMPARE(StoredAnswers(), 4);
+    // Deleting the record keeps every answer given afterwards.
+    {
+        HistoryWindow window;
+        QCOMPARE(window.operationTable->item(0, 1)->text(), QStringLiteral("4"));
+        QTimer::singleShot(0, [] { qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->button(QMessageBox::Yes)->click(); });
+        window.deleteButton->click();
+        QVERIFY(window.notice->text().contains(QStringLiteral("noch keinen")));
+    }
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    QVERIFY(child.Quit("x\n"));
+    QCOMPARE(StoredAnswers(), 2);
+    // At the end everything is in the file itself: a copy of it alone is whole.
+    const QString copy = dir_.filePath(QStringLiteral("copy.sqlite"));
+    QVERIFY(QFile::copy(DefaultHistoryPath(), copy));
+    QCOMPARE(StoredAnswers(copy), 2);
+    // Names of children: the record, its folder and the settings are the user's alone.
+    for (const QString& name : {DefaultHistoryPath(), QFileInfo(DefaultHistoryPath()).absolutePath(), Settings().fileName()})
+        QCOMPARE(QFileInfo(name).permissions() & 0x0077, QFileDevice::Permissions());
+}
+
+void TestHistory::twoFirstStartsAtOnce()
+{
+    QVERIFY(SetRecordingOn(true));
+    for (int trial = 0; trial < 5; ++trial) {
+        QDir(QFileInfo(DefaultHistoryPath()).absolutePath()).removeRecursively();
+        Child first;
+        Child second;
+        // Both first answers are on their way before either is written.
+        first.process.write("n\n");
+        second.process.write("n\n");
+        for (Child* c : {&first, &second}) {
+            QCOMPARE(c->Read() + c->Answer(4), QByteArray("okok"));
+            QVERIFY(c->Quit());
+        }
+        QCOMPARE(StoredAnswers(), 10);
+        QVERIFY(Bytes(DefaultHistoryPath() + QStringLiteral("-wal")).isEmpty());
+        QCOMPARE(PausedReason(), QString());
+    }
+}
+
+void TestHistory::foreignFilesAndFoldersAreNeverOpened()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(DefaultHistoryPath()).absolutePath()));
+    const QString log = DefaultHistoryPath() + QStringLiteral("-wal");
+    QCOMPARE(QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--fremd"), DefaultHistoryPath()}), 0);
+    const QByteArray file = Bytes(DefaultHistoryPath());
+    const QByteArray pending = Bytes(log);
+    QVERIFY(!pending.isEmpty());
+    const auto [code, error] = RunProgram({QStringLiteral("--verlauf-csv"), dir_.filePath(QStringLiteral("f.csv"))});
+    QCOMPARE(code, 1);
+    QVERIFY2(error.contains(QStringLiteral("fremde Datei")), qPrintable(error));
+    QVERIFY(HistoryWindow().notice->text().contains(QStringLiteral("fremde Datei")));
+    QCOMPARE(Bytes(DefaultHistoryPath()), file);
+    QCOMPARE(Bytes(log), pending);
+
+    // A record of ours whose mark is still in the log, as the first version
+    // left it, is ours; its times without a zone are read as local time.
+    QVERIFY(HistoryStore::DeleteFile(DefaultHistoryPath()));
+    QCOMPARE(QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--alt"), DefaultHistoryPath()}), 0);
+    {
+        HistoryStore store(DefaultHistoryPath());
+        QVERIFY2(store.OpenForReading(), qPrintable(store.Problem()));
+        QCOMPARE(store.Days({}).at(0).day, QDate(2026, 3, 10));
+        QVERIFY(store.Open(true));
+        QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), QDateTime::currentDateTime(), 1, QStringLiteral("a+b"), true)));
+        QVERIFY(store.DeleteAll());
+        QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), QDateTime::currentDateTime(), 1, QStringLiteral("a+b"), true)));
+    }
+    {
+        // The old row kept its id 7, and ids are never given twice, also after a deletion.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("ids"));
+        db.setDatabaseName(DefaultHistoryPath());
+        QSqlQuery ids(db.open() ? QStringLiteral("SELECT group_concat(id) FROM antworten") : QString(), db);
+        QVERIFY(ids.next());
+        QCOMPARE(ids.value(0).toString(), QStringLiteral("9"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("ids"));
+
+    // A folder where the record belongs is named as such, and nothing offers to remove it.
+    QVERIFY(HistoryStore::DeleteFile(DefaultHistoryPath()) && QDir().mkpath(DefaultHistoryPath()));
+    HistoryWindow window;
+    QVERIFY(window.notice->text().contains(QStringLiteral("Ordner")) && window.setAsideButton->isHidden());
+    QVERIFY(!window.deleteButton->isEnabled());
+    QVERIFY(RunProgram({QStringLiteral("--verlauf-csv"), dir_.filePath(QStringLiteral("d.csv"))}).second.contains(QStringLiteral("Ordner")));
+    QVERIFY(!HistoryStore::DeleteFile(DefaultHistoryPath()));
+}
+
+void TestHistory::aReadOnlyFolderIsRead()
+{
+    // A folder others may read but nobody may write, with an intact record and no log index.
+    const QString folder = dir_.filePath(QStringLiteral("readonly"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/verlauf.sqlite");
+    {
+        HistoryStore store(path);
+        QVERIFY(store.Open(true));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), At(10), 1, QStringLiteral("a+b"), true)));
+    }
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral("-shm")));
+    for (QString d = folder; d.startsWith(QDir::tempPath() + QLatin1Char('/')); d = QFileInfo(d).absolutePath())
+        ::chmod(QFile::encodeName(d).constData(), 0755);
+    ::chmod(QFile::encodeName(path).constData(), 0644);
+    ::chmod(QFile::encodeName(folder).constData(), 0555);
+    QProcess reader;
+    reader.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--lesen"), path});
+    QVERIFY(reader.waitForFinished(10000));
+    ::chmod(QFile::encodeName(folder).constData(), 0755);
+    QCOMPARE(reader.readAllStandardOutput().trimmed(), QByteArray("3"));
+}
+
+void TestHistory::timesCarryTheirOffsetAndPeriodsEndToday()
+{
+    const QByteArray zone = qgetenv("TZ");
+    const QString path = dir_.filePath(QStringLiteral("tz.sqlite"));
+    HistoryStore::DeleteFile(path);
+    // Recorded in Berlin at 23:30 on 10 March, and an answer dated into the future by a wrong clock.
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    {
+        HistoryStore store(path);
+        QVERIFY(store.Open(true));
+        QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), QDateTime(QDate(2026, 3, 10), QTime(23, 30)), 1, QStringLiteral("a+b"), true)));
+        QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), QDateTime::currentDateTime().addDays(3), 1, QStringLiteral("a+b"), true)));
+        QByteArray csv;
+        QVERIFY(store.WriteCsv([&](const QByteArray& piece) { csv += piece; return true; }));
+        QVERIFY(csv.contains("2026-03-10 23:30:00;Lena"));
+    }
+    // Read in London it is 22:30 the same day; in Tokyo, 07:30 the next.
+    for (const auto& [tz, day] : {std::pair{"Europe/London", 10}, std::pair{"Asia/Tokyo", 11}}) {
+        qputenv("TZ", tz);
+        tzset();
+        HistoryStore store(path);
+        QVERIFY(store.OpenForReading());
+        const Filter thatDay{QString(), QDate(2026, 3, day), QDate(2026, 3, day)};
+        QCOMPARE(store.Days(thatDay).size(), std::size_t(1));
+        QCOMPARE(store.Days(thatDay).at(0).day, QDate(2026, 3, day));
+        QCOMPARE(store.Operations(thatDay).at(0).answers, 1);
+        QCOMPARE(store.Operations({QString(), QDate(), QDate::currentDate()}).at(0).answers, 1);
+    }
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    tzset();
+}
+
+void TestHistory::theWindowForParents()
+{
+    const QString longName(300, QLatin1Char('A'));
+    {
+        HistoryStore store(DefaultHistoryPath());
+        QVERIFY(store.Open(true));
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int day = 0; day < 400; day += 3)
+            QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), now.addDays(-day), 1, QStringLiteral("a+b"), day % 2)));
+        QVERIFY(store.RecordAnswer(Answer(QStringLiteral("   "), now, 2, QStringLiteral("c-e"), true)));
+        QVERIFY(store.RecordAnswer(Answer(longName, now, 3, QStringLiteral("b*f"), true)));
+    }
+    QVERIFY(SetRecordingOn(false));
+    HistoryWindow window;
+    window.show();
+    QCOMPARE(window.recordState->text(), QStringLiteral("Aufzeichnung: aus"));
+    window.recordButton->click();
+    QCOMPARE(window.recordState->text(), QStringLiteral("Aufzeichnung: an"));
+    QVERIFY(RecordingOn());
+
+    // "Alle Kinder" first, with a line per child; no name is blank or as wide as the screen.
+    QCOMPARE(window.childBox->itemText(0), QStringLiteral("Alle Kinder"));
+    QCOMPARE(window.childBox->count(), 4);
+    for (int i = 1; i < window.childBox->count(); ++i)
+        QVERIFY(!window.childBox->itemText(i).trimmed().isEmpty());
+    QVERIFY(window.childBox->sizeHint().width() < 400);
+    window.periodBox->setCurrentIndex(2);
+    QVERIFY(window.childTable->isVisible());
+    QCOMPARE(window.childTable->rowCount(), 3);
+    QCOMPARE(window.childTable->item(2, 0)->text() + window.childTable->item(2, 1)->text(), QStringLiteral("Lena134"));
+    QCOMPARE(window.childTable->item(2, 3)->text(), QStringLiteral("a+b: 67 von 134 falsch"));
+    // 400 days are shown by month: no more bars than can be read.
+    const auto* series = qobject_cast<QBarSeries*>(window.chartView->chart()->series().value(0));
+    QVERIFY(series && series->barSets().at(0)->count() >= 13 && series->barSets().at(0)->count() <= 15);
+    int shown = 0;
+    for (int i = 0; i < series->barSets().at(0)->count(); ++i)
+        shown += int(series->barSets().at(0)->at(i) + series->barSets().at(1)->at(i));
+    QCOMPARE(shown, 136);
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 3 && qstrcmp(argv[1], "--schreiben") == 0)
         return WriteUntilKilled(argc, argv);
-    // A home of its own: the switch this test turns on must not reach tests running beside it.
+    if (argc == 2 && qstrcmp(argv[1], "--ueben") == 0)
+        return Practise(argc, argv);
+    if (argc == 3 && (qstrcmp(argv[1], "--fremd") == 0 || qstrcmp(argv[1], "--alt") == 0))
+        return LeaveInLog(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--lesen") == 0)
+        return ReadAsOther(argc, argv);
+    // A home of its own: the switch this test turns on must not reach tests
+    // running beside it. The processes it starts inherit it.
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.qttest/share")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.qttest/config")).toLocal8Bit());
     QApplication app(argc, argv);
     TestHistory test;
     return QTest::qExec(&test, argc, argv);

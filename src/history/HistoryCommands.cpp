@@ -38,11 +38,17 @@ int RunRecordingSwitch(bool on)
 int RunHistoryCsv(const QString& path)
 {
     HistoryStore store(DefaultHistoryPath());
-    if (!store.Open(false)) {
+    const auto failed = [&] {
+        if (store.GetState() == HistoryStore::State::Corrupt)
+            NoteDamagedRecord(store.Path());
         Print(stderr, store.Problem());
         return 1;
-    }
+    };
+    if (!store.OpenForReading())
+        return failed();
     if (store.IsEmpty()) {
+        if (store.GetState() != HistoryStore::State::Ready)
+            return failed();
         Print(stderr, QStringLiteral("Der Lernverlauf ist leer."));
         return 1;
     }
@@ -50,9 +56,12 @@ int RunHistoryCsv(const QString& path)
     const files::Error error = files::WriteFile(path, files::Replace::Always, [&](files::FileWriter& file) {
         return store.WriteCsv([&](const QByteArray& piece) { return file.Write(piece); });
     }, &problem);
-    if (error == files::Error::NoContent)
+    if (error == files::Error::NoContent) {
+        if (store.GetState() != HistoryStore::State::Ready)
+            return failed();
         problem = QStringLiteral("Der Lernverlauf konnte nicht vollständig gelesen werden; „%1“ wurde nicht geschrieben.")
                       .arg(QDir::toNativeSeparators(path));
+    }
     if (error != files::Error::None) {
         Print(stderr, problem);
         return 1;

@@ -3,14 +3,23 @@
 // and every finished reward game, the queries behind the window
 // "Lernverlauf", and the CSV export. It knows nothing of windows; whoever
 // opens it decides whether a missing file may be created.
+//
+// Whether a file is ours is decided from its first bytes before SQLite ever
+// opens it, so a file of another program is never changed, not even by the
+// merge of its pending log. Every query is checked: a query that fails
+// leaves the store in a state that says why, and its result is then empty
+// and must not be shown as figures.
 
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 #include <vector>
+
+class QSqlError;
 
 namespace history {
 
@@ -35,7 +44,7 @@ struct GameRecord {
 };
 
 struct DayCount {
-    QDate day;
+    QDate day; // in the local time of the one who reads
     int right = 0;
     int wrong = 0;
 };
@@ -58,44 +67,67 @@ struct GameStats {
     std::optional<qint64> bestSeconds;
 };
 
+// One line of the table child by child.
+struct ChildStats {
+    QString child;
+    int answers = 0;
+    int right = 0;
+    std::optional<WeakRow> weakest;
+};
+
 // What the views ask for: one child (all children when empty) from a first
-// day on (all days when null).
+// day to a last day, both counted, in the reader's local time (open on a
+// side whose day is null).
 struct Filter {
     QString child;
     QDate from;
+    QDate to = QDate();
 };
 
 class HistoryStore {
 public:
     enum class State {
-        Closed,     // not opened yet, or closed
-        Ready,      // open and usable
-        Missing,    // no file, and it was not to be created
-        CannotOpen, // no access to the file or its folder
-        Corrupt,    // not an SQLite file, or a damaged one
-        Foreign,    // an SQLite file of some other program
-        Newer,      // written by a later version of this program: left alone
-        WriteFailed // disk full, read-only or similar while writing
+        Closed,      // not opened yet, or closed
+        Ready,       // open and usable
+        Missing,     // no file (or an empty one), and it was not to be created
+        CannotOpen,  // no access to the file or its folder
+        Corrupt,     // not an SQLite file, or a damaged one
+        Foreign,     // a file of some other program
+        Newer,       // written by a later version of this program: left alone
+        WriteFailed, // disk full, read-only or similar while writing
+        ReadFailed,  // a query failed for another reason than damage
+        IsFolder,    // a folder stands where the file belongs
     };
 
-    // The schema version this program writes; older files are upgraded in place.
-    static constexpr int kSchemaVersion = 1;
+    // The schema version this program writes; older files are upgraded in
+    // place by the program that records, and read as they are by the others.
+    static constexpr int kSchemaVersion = 2;
 
     explicit HistoryStore(QString path);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    // Opens the file; with `create` a missing file (and its folder) is made.
-    // Returns whether the store is Ready; otherwise State() says why.
+    // Opens the file for writing; with `create` a missing file (and its
+    // folder) is made, private to the user. Returns whether the store is
+    // Ready; otherwise State() says why.
     bool Open(bool create);
+    // Opens the file for reading only: nothing is ever written, no log is
+    // merged, and a folder without write permission is no obstacle. With
+    // `check` the whole file is checked for damage first.
+    bool OpenForReading(bool check = true);
+    // Merges the log into the file (when opened for writing) and closes it.
     void Close();
     State GetState() const { return state_; }
-    // Why the store is not usable, as a sentence for parents; empty when Ready.
+    // Why the store is not usable, in plain German, the technical detail on a
+    // line of its own; empty when Ready.
     QString Problem() const;
     const QString& Path() const { return path_; }
+    // Whether the path still names the file that was opened (it may have
+    // been set aside or removed meanwhile).
+    bool StillAtPath() const;
 
-    // Each in a transaction of its own; false (and WriteFailed) when it could not be written.
+    // Each in a transaction of its own; false (and WriteFailed or Corrupt) when it could not be written.
     bool RecordAnswer(const AnswerRecord& a);
     bool RecordGame(const GameRecord& g);
 
@@ -105,26 +137,47 @@ public:
     std::vector<DayCount> Days(const Filter& f) const;
     // Plus, minus and times, in that order; operations never practised are left out.
     std::vector<OperationStats> Operations(const Filter& f) const;
-    // The rows with the highest share of wrong answers among those answered at least `minAnswers` times.
+    // The rows with the most wrong answers (ties: the higher share) among
+    // those answered at least `minAnswers` times.
     std::vector<WeakRow> WeakRows(const Filter& f, int limit = 5, int minAnswers = 5) const;
     GameStats Games(const Filter& f) const;
+    // Every child with answers in the period (the filter's child is ignored), by name.
+    std::vector<ChildStats> ChildTable(const Filter& f) const;
 
     // Every answer and game, oldest first, as UTF-8 CSV for a spreadsheet,
     // handed to `write` in pieces. False when the record could not be read
     // to its end or `write` failed.
     bool WriteCsv(const std::function<bool(const QByteArray&)>& write) const;
 
-    // Removes the file with its journal files. The store must be closed.
+    // Deletes every answer and game in one transaction, then compacts the
+    // file; a program recording into it meanwhile goes on into the same
+    // file. The store must be open for writing.
+    bool DeleteAll();
+
+    // Removes the file with its log files, when it is damaged or not ours. Never a folder.
     static bool DeleteFile(const QString& path);
+    // Renames the file with its log files to a free name beside it, so a
+    // new record can begin; the new name in `*kept`. Never a folder.
+    static bool SetAside(const QString& path, QString* kept);
+    // Which file the path names now ("device:inode"), empty when none.
+    static QString Identity(const QString& path);
 
 private:
+    enum class Kind { Absent, Empty, Ours, Foreign, NotDatabase, Folder, Unreadable };
+    Kind Examine() const;
     bool Fail(State s, const QString& detail);
+    bool FailFrom(const QSqlError& e, State otherwise);
+    // Notes a failed query of a view; the caller's result is then empty.
+    void ReadError(const QSqlError& e) const;
     bool CreateOrUpgrade(int fromVersion);
+    bool ReadOldSchema();
 
     QString path_;
     QString connection_;
-    State state_ = State::Closed;
-    QString detail_;
+    mutable State state_ = State::Closed;
+    mutable QString detail_;
+    QString identity_;
+    bool writable_ = false;
 };
 
 // The file under the application data folder of organisation and application "Rechenkov".
@@ -133,8 +186,10 @@ QString DefaultHistoryPath();
 // The operation's name in the CSV and the window.
 QString OperationName(int operation);
 
-// A text field of a CSV line: a leading = + - @ gets a ' so that no
-// spreadsheet runs it as a formula; ; " and line breaks are quoted.
+// A text field of a CSV line: a field that begins with = + - @, a tab or a
+// carriage return, or whose first visible character is one of the first
+// four, gets a leading ' so that no spreadsheet runs it as a formula;
+// ; " and line breaks are quoted.
 QString CsvTextField(const QString& text);
 
 } // namespace history

@@ -1,5 +1,8 @@
 // The recorder behind the main window's calls: one store, opened at the
-// first answer of a run with recording on, kept open for the run.
+// first answer of a run with recording on. Before every answer it reads the
+// switch again and checks that the path still names the open file: a record
+// set aside or removed by the window is followed by a new one, never by
+// writes into a file nobody sees.
 
 #include "history/Recording.h"
 
@@ -8,10 +11,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSettings>
 
+#include <atomic>
+#include <functional>
 #include <memory>
-#include <optional>
+#include <sys/stat.h>
+#include <thread>
 
 namespace history {
 
@@ -20,61 +27,152 @@ namespace {
 const QString kSwitchKey = QStringLiteral("Verlauf/Aufzeichnen");
 const QString kNameKey = QStringLiteral("Verlauf/Name");
 const QString kProblemKey = QStringLiteral("Verlauf/Problem");
+// The file (device and inode) a reader found damaged.
+const QString kDamagedKey = QStringLiteral("Verlauf/Beschaedigt");
 
 QSettings Settings() { return QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov")); }
 
+// Writes the settings out; they hold children's names, so they are the user's alone.
+bool Save(QSettings& s)
+{
+    s.sync();
+    const QString file = s.fileName();
+    if (QFileInfo::exists(file)) {
+        ::chmod(QFile::encodeName(file).constData(), 0600);
+        ::chmod(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), 0700);
+    }
+    return s.status() == QSettings::NoError;
+}
+
 std::unique_ptr<HistoryStore> g_store;
 bool g_paused = false;
+QString g_pausedOn; // the file recording paused on ("" when there was none)
 QString g_child;
 QElapsedTimer g_taskClock;
-std::optional<bool> g_on;
 
-// Pauses recording for this run and leaves the reason for the window.
-void Pause(const HistoryStore& store)
+// Once a run the whole file is checked for damage, beside the child's
+// practice and on a connection of its own; an insert alone may never touch
+// a damaged page.
+struct DamageCheck {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    QString problem; // written before `done`
+};
+std::unique_ptr<DamageCheck> g_check;
+
+void StopCheck()
+{
+    if (g_check) {
+        g_check->thread.join();
+        g_check.reset();
+    }
+}
+
+void StartCheck(const QString& path)
+{
+    StopCheck();
+    g_check = std::make_unique<DamageCheck>();
+    DamageCheck* check = g_check.get();
+    check->thread = std::thread([check, path] {
+        {
+            HistoryStore reader(path);
+            if (!reader.OpenForReading(true) && reader.GetState() == HistoryStore::State::Corrupt)
+                check->problem = reader.Problem();
+        }
+        check->done.store(true, std::memory_order_release);
+    });
+}
+
+// The problem the check found, once it is finished; empty otherwise.
+QString FoundDamage()
+{
+    return g_check && g_check->done.load(std::memory_order_acquire) ? g_check->problem : QString();
+}
+
+// Pauses recording as long as the same file stands at the path, and leaves the reason for the window.
+void Pause(const QString& file, const QString& reason)
 {
     g_paused = true;
-    Settings().setValue(kProblemKey, store.Problem());
+    g_pausedOn = file;
     g_store.reset();
+    if (!reason.isEmpty()) {
+        QSettings s = Settings();
+        s.setValue(kProblemKey, reason);
+        Save(s);
+    }
 }
 
 // The open store, opened (and created) on first use; null while paused.
-HistoryStore* Store()
+// `damaged` is the file a reader found damaged.
+HistoryStore* Store(const QString& damaged)
 {
-    if (g_paused)
+    const QString path = DefaultHistoryPath();
+    if (g_store && !g_store->StillAtPath())
+        g_store.reset();
+    const QString file = HistoryStore::Identity(path);
+    if (g_paused) {
+        if (file == g_pausedOn)
+            return nullptr;
+        g_paused = false;
+    }
+    if (!file.isEmpty() && file == damaged) {
+        Pause(file, QString());
         return nullptr;
+    }
     if (!g_store) {
-        // Qt SQL's connections are gone before static destructors run, so the
-        // store is closed with the application object.
-        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
-        Q_UNUSED(closedAtExit);
-        g_store = std::make_unique<HistoryStore>(DefaultHistoryPath());
-        if (!g_store->Open(true)) {
-            Pause(*g_store);
+        auto store = std::make_unique<HistoryStore>(path);
+        if (!store->Open(true)) {
+            Pause(HistoryStore::Identity(path), store->Problem());
             return nullptr;
         }
+        // Qt SQL drops its connections in a routine of the application
+        // object's end, and such routines run newest first: registered after
+        // the first connection, the store is closed (and its log merged)
+        // while the connection is still there.
+        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
+        Q_UNUSED(closedAtExit);
+        g_store = std::move(store);
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
+        StartCheck(path);
+    }
+    const QString damage = FoundDamage();
+    if (!damage.isEmpty()) {
+        Pause(file, damage);
+        return nullptr;
     }
     return g_store.get();
 }
 
+// Whether the switch is on, with the damaged file's mark, from one read of the settings.
+bool SwitchOn(QString* damaged)
+{
+    const QSettings s = Settings();
+    if (!s.value(kSwitchKey, false).toBool())
+        return false;
+    *damaged = s.value(kDamagedKey).toString();
+    return true;
+}
+
+void Write(const std::function<bool(HistoryStore&)>& write)
+{
+    QString damaged;
+    if (!SwitchOn(&damaged))
+        return;
+    HistoryStore* store = Store(damaged);
+    if (store && !write(*store))
+        Pause(HistoryStore::Identity(store->Path()), store->Problem());
+}
+
 } // namespace
 
-bool RecordingOn()
-{
-    // Read once per run, so that with recording off an answer touches no file at all.
-    if (!g_on)
-        g_on = Settings().value(kSwitchKey, false).toBool();
-    return *g_on;
-}
+bool RecordingOn() { return Settings().value(kSwitchKey, false).toBool(); }
 
 bool SetRecordingOn(bool on)
 {
     QSettings s = Settings();
     s.setValue(kSwitchKey, on);
-    s.sync();
-    g_on = on;
-    return s.status() == QSettings::NoError;
+    return Save(s);
 }
 
 QString StartName(const QString& fallback)
@@ -91,8 +189,11 @@ QString StartName(const QString& fallback)
 void RememberName(const QString& name)
 {
     g_child = name;
-    if (RecordingOn())
-        Settings().setValue(kNameKey, name);
+    if (RecordingOn()) {
+        QSettings s = Settings();
+        s.setValue(kNameKey, name);
+        Save(s);
+    }
 }
 
 void MarkTaskSetUp() { g_taskClock.start(); }
@@ -101,36 +202,32 @@ void RecordAnswer(const QString& child, int operation, int calcRow, int line, co
                   const QString& typed)
 {
     g_child = child;
-    if (!RecordingOn())
-        return;
-    HistoryStore* store = Store();
-    if (!store)
-        return;
-    AnswerRecord a;
-    a.time = QDateTime::currentDateTime();
-    a.child = child;
-    a.operation = operation;
-    a.calcRow = calcRow >= 1 && calcRow <= 21 && operation >= 1 && operation <= 3
-        ? rows::CalcRowText(calcRow, operation)
-        : QString();
-    a.line = line;
-    a.expected = expected;
-    a.typed = typed;
-    a.right = typed == expected; // the main window's own test: the same text
-    a.ms = g_taskClock.isValid() ? g_taskClock.elapsed() : 0;
-    if (!store->RecordAnswer(a))
-        Pause(*store);
+    Write([&](HistoryStore& store) {
+        AnswerRecord a;
+        a.time = QDateTime::currentDateTime();
+        a.child = child;
+        a.operation = operation;
+        a.calcRow = calcRow >= 1 && calcRow <= 21 && operation >= 1 && operation <= 3
+            ? rows::CalcRowText(calcRow, operation)
+            : QString();
+        a.line = line;
+        a.expected = expected;
+        a.typed = typed;
+        a.right = typed == expected; // the main window's own test: the same text
+        a.ms = g_taskClock.isValid() ? g_taskClock.elapsed() : 0;
+        return store.RecordAnswer(a);
+    });
 }
 
 void RecordGame(long long seconds)
 {
-    if (!RecordingOn())
-        return;
-    HistoryStore* store = Store();
-    if (!store)
-        return;
-    if (!store->RecordGame({QDateTime::currentDateTime(), g_child, seconds}))
-        Pause(*store);
+    Write([&](HistoryStore& store) { return store.RecordGame({QDateTime::currentDateTime(), g_child, seconds}); });
+}
+
+void CloseRecord()
+{
+    StopCheck();
+    g_store.reset();
 }
 
 QString PausedReason() { return Settings().value(kProblemKey).toString(); }
@@ -138,17 +235,31 @@ QString PausedReason() { return Settings().value(kProblemKey).toString(); }
 void ClearPausedReason()
 {
     QSettings s = Settings();
-    if (s.contains(kProblemKey))
+    if (s.contains(kProblemKey) || s.contains(kDamagedKey)) {
         s.remove(kProblemKey);
+        s.remove(kDamagedKey);
+        Save(s);
+    }
 }
 
 bool RecordingPaused() { return g_paused; }
 
+void NoteDamagedRecord(const QString& path)
+{
+    const QString file = HistoryStore::Identity(path);
+    QSettings s = Settings();
+    if (file.isEmpty() || s.value(kDamagedKey).toString() == file)
+        return;
+    s.setValue(kDamagedKey, file);
+    Save(s);
+}
+
 void ResetRecorder()
 {
+    StopCheck();
     g_store.reset();
     g_paused = false;
-    g_on.reset();
+    g_pausedOn.clear();
 }
 
 } // namespace history

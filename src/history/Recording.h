@@ -2,15 +2,16 @@
 // The opt-in recording as the child's windows see it: a handful of calls,
 // each one line at its place in the main window and the game. While the
 // switch is off each of them returns at once and opens or creates no file.
-// Trouble with the file never reaches the child: recording pauses for the
-// rest of the run and the window "Lernverlauf" tells the adults why.
+// Trouble with the file never reaches the child: recording pauses and the
+// window "Lernverlauf" tells the adults why.
 
 #include <QString>
 
 namespace history {
 
 // The switch, kept in the settings of organisation and application "Rechenkov".
-// A run reads it once; switching in another run takes effect at the next start.
+// It is read again before every answer, so a parent's "aus" holds from the
+// next answer on, in a program already running too.
 bool RecordingOn();
 // False when the setting could not be saved.
 bool SetRecordingOn(bool on);
@@ -21,7 +22,8 @@ QString StartName(const QString& fallback);
 // Keeps a newly entered name for the next start (only while recording is on).
 void RememberName(const QString& name);
 
-// Called when a task is set up; the answer's time is counted from here.
+// Called when a task is set up and when the reward game closes; the
+// answer's time is counted from here.
 void MarkTaskSetUp();
 // Called after every check of an answer in the main window.
 void RecordAnswer(const QString& child, int operation, int calcRow, int line, const QString& expected,
@@ -29,14 +31,19 @@ void RecordAnswer(const QString& child, int operation, int calcRow, int line, co
 // Called when a reward game is finished, with its seconds; the child is the
 // one of the last answer.
 void RecordGame(long long seconds);
+// Called when the program ends: everything written goes into the file itself.
+void CloseRecord();
 
-// Why recording paused in an earlier run, for the window; empty when it did not.
+// Why recording paused, for the window; empty when it did not.
 QString PausedReason();
 void ClearPausedReason();
 // Whether recording is paused in this run.
 bool RecordingPaused();
+// A reader found the file at `path` damaged: a program recording into it
+// stops before its next answer.
+void NoteDamagedRecord(const QString& path);
 
-// Closes the open file, forgets a pause and reads the switch afresh (tests; deleting the record).
+// Closes the open file and forgets a pause (tests; deleting the record).
 void ResetRecorder();
 
 } // namespace history

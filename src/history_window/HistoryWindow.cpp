@@ -1,5 +1,6 @@
-// The window "Lernverlauf". It opens the record read-mostly: it never
-// creates the file, and it writes only the switch and, on request, deletes.
+// The window "Lernverlauf". It opens the record for reading only and checks
+// it for damage first; it never creates the file, and it writes only the
+// switch and, on request, deletes the rows or sets a bad file aside.
 
 #include "history_window/HistoryWindow.h"
 
@@ -33,8 +34,22 @@ namespace {
 
 enum Period { kWeek, kMonth, kAll };
 
-// Days shown one by one, also those without answers, up to this many.
-constexpr int kMaxEveryDay = 62;
+// Bars per day up to this many days, per week up to half a year, then per month.
+constexpr int kMaxDays = 62;
+constexpr int kMaxWeeks = 26;
+
+// A name as the lists show it: one line, never blank, at most `width` pixels.
+QString DisplayName(const QString& name, const QFontMetrics& metrics, int width = 260)
+{
+    QString shown = name;
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    if (shown.trimmed().isEmpty())
+        return name.isEmpty() ? QStringLiteral("(ohne Namen)")
+                              : QStringLiteral("„%1“ (nur Leerzeichen)").arg(shown);
+    return metrics.elidedText(shown, Qt::ElideMiddle, width);
+}
 
 QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
 
@@ -56,6 +71,8 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     childBox = new QComboBox(this);
     childBox->setObjectName(QStringLiteral("childBox"));
     childBox->setMinimumContentsLength(16);
+    // Long names are shortened, so the list never grows wider than this.
+    childBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->addItems({QStringLiteral("Letzte 7 Tage"), QStringLiteral("Letzte 30 Tage"), QStringLiteral("Alles")});
@@ -76,6 +93,11 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     notice->setWordWrap(true);
     notice->setTextFormat(Qt::PlainText);
     notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setAsideButton = new QPushButton(QStringLiteral("Kopie aufheben und &neu beginnen ..."), this);
+    setAsideButton->setObjectName(QStringLiteral("setAsideButton"));
+    auto* noticeRow = new QHBoxLayout;
+    noticeRow->addWidget(notice, 1);
+    noticeRow->addWidget(setAsideButton, 0, Qt::AlignTop);
 
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("Antworten pro Tag"));
@@ -97,6 +119,17 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     operationTable->setSelectionMode(QAbstractItemView::NoSelection);
     operationTable->setFixedHeight(operationTable->horizontalHeader()->sizeHint().height() + 3 * 30 + 4);
 
+    childTable = new QTableWidget(0, 4, this);
+    childTable->setObjectName(QStringLiteral("childTable"));
+    childTable->setHorizontalHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Antworten"),
+                                           QStringLiteral("Davon richtig"), QStringLiteral("Hier hakt es am meisten")});
+    childTable->verticalHeader()->hide();
+    childTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    childTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    childTable->setSelectionMode(QAbstractItemView::NoSelection);
+    childTable->setMaximumHeight(160);
+    childTable->setWordWrap(false);
+
     weakRows = new QLabel(this);
     weakRows->setObjectName(QStringLiteral("weakRows"));
     weakRows->setTextFormat(Qt::PlainText);
@@ -115,15 +148,16 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     lower->addWidget(weakBox, 1);
     lower->addWidget(gameBox, 1);
 
-    recordButton = new QPushButton(QStringLiteral("Verlauf &aufzeichnen"), this);
+    recordState = new QLabel(this);
+    recordState->setObjectName(QStringLiteral("recordState"));
+    recordButton = new QPushButton(this);
     recordButton->setObjectName(QStringLiteral("recordButton"));
-    recordButton->setCheckable(true);
-    recordButton->setChecked(RecordingOn());
     csvButton = new QPushButton(QStringLiteral("Als &CSV speichern ..."), this);
     csvButton->setObjectName(QStringLiteral("csvButton"));
     deleteButton = new QPushButton(QStringLiteral("Verlauf &löschen ..."), this);
     deleteButton->setObjectName(QStringLiteral("deleteButton"));
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(recordState);
     buttons->addWidget(recordButton);
     buttons->addStretch();
     buttons->addWidget(csvButton);
@@ -131,15 +165,17 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(selection);
-    layout->addWidget(notice);
+    layout->addLayout(noticeRow);
     layout->addWidget(chartView, 1);
     layout->addWidget(operationTable);
+    layout->addWidget(childTable);
     layout->addLayout(lower);
     layout->addLayout(buttons);
 
     connect(childBox, &QComboBox::currentIndexChanged, this, &HistoryWindow::ShowSelection);
     connect(periodBox, &QComboBox::currentIndexChanged, this, &HistoryWindow::ShowSelection);
-    connect(recordButton, &QPushButton::toggled, this, &HistoryWindow::recordButton_Toggled);
+    connect(recordButton, &QPushButton::clicked, this, &HistoryWindow::recordButton_Click);
+    connect(setAsideButton, &QPushButton::clicked, this, &HistoryWindow::setAsideButton_Click);
     connect(csvButton, &QPushButton::clicked, this, &HistoryWindow::csvButton_Click);
     connect(deleteButton, &QPushButton::clicked, this, &HistoryWindow::deleteButton_Click);
 
@@ -155,43 +191,68 @@ bool HistoryWindow::event(QEvent* e)
 
 void HistoryWindow::Reload()
 {
-    store_.Open(false);
-    const QString previous = childBox->currentText();
+    using State = HistoryStore::State;
+    if (!store_.OpenForReading() && store_.GetState() == State::Corrupt)
+        NoteDamagedRecord(store_.Path());
+    const bool hadChoice = childBox->count() > 0;
+    const QVariant previous = childBox->currentData();
+    const QStringList children = store_.Children();
     {
         const QSignalBlocker block(childBox);
         childBox->clear();
-        childBox->addItems(store_.Children());
-        // The child chosen before, else the one who practised last.
-        QString wanted = previous;
-        if (childBox->findText(wanted) < 0)
-            wanted = QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov"))
-                         .value(QStringLiteral("Verlauf/Name"))
-                         .toString();
-        childBox->setCurrentIndex(std::max(0, childBox->findText(wanted)));
+        if (!children.isEmpty())
+            childBox->addItem(QStringLiteral("Alle Kinder"));
+        for (const QString& name : children) {
+            childBox->addItem(DisplayName(name, childBox->fontMetrics()), name);
+            childBox->setItemData(childBox->count() - 1, name, Qt::ToolTipRole);
+        }
+        // The child (or all) chosen before, else the one who practised last, else all.
+        int index = hadChoice ? childBox->findData(previous) : -1;
+        if (index < 0)
+            index = childBox->findData(QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov"))
+                                           .value(QStringLiteral("Verlauf/Name"))
+                                           .toString());
+        childBox->setCurrentIndex(std::max(0, index));
     }
-    childBox->setEnabled(childBox->count() > 0);
-    csvButton->setEnabled(store_.GetState() == HistoryStore::State::Ready && childBox->count() > 0);
-    deleteButton->setEnabled(QFileInfo::exists(store_.Path()));
+    const bool figures = store_.GetState() == State::Ready && !children.isEmpty();
+    childBox->setEnabled(figures);
+    csvButton->setEnabled(figures);
+    deleteButton->setEnabled(figures);
+    ShowRecordState();
     ShowNotice();
     ShowSelection();
+}
+
+void HistoryWindow::ShowRecordState()
+{
+    const bool on = RecordingOn();
+    recordState->setText(on ? QStringLiteral("Aufzeichnung: an") : QStringLiteral("Aufzeichnung: aus"));
+    recordButton->setText(on ? QStringLiteral("Aufzeichnung &ausschalten") : QStringLiteral("Aufzeichnung &einschalten"));
 }
 
 void HistoryWindow::ShowNotice()
 {
     QStringList lines;
-    const QString paused = PausedReason();
-    if (!paused.isEmpty())
-        lines << QStringLiteral("Die Aufzeichnung wurde angehalten. ") + paused;
+    if (!keptNote_.isEmpty())
+        lines << keptNote_;
     using State = HistoryStore::State;
     const State state = store_.GetState();
+    const QString paused = PausedReason();
+    if (!paused.isEmpty() && paused != store_.Problem())
+        lines << QStringLiteral("Die Aufzeichnung wurde angehalten. ") + paused;
     if (state == State::Missing || (state == State::Ready && childBox->count() == 0))
         lines << QStringLiteral("Es gibt noch keinen Lernverlauf.");
-    else if (state != State::Ready && store_.Problem() != paused)
+    else if (state != State::Ready)
         lines << store_.Problem();
-    if (state == State::Corrupt || state == State::Foreign)
-        lines << QStringLiteral("„Verlauf löschen ...“ entfernt die Datei; danach legt die Aufzeichnung eine neue an.");
-    if (!recordButton->isChecked())
-        lines << QStringLiteral("Die Aufzeichnung ist aus. „Verlauf aufzeichnen“ schaltet sie ein.");
+    const bool setAside = state == State::Corrupt || state == State::Foreign;
+    if (state == State::Corrupt)
+        lines << QStringLiteral("Die Aufzeichnung schreibt nicht mehr in diese Datei. „Kopie aufheben und neu "
+                                "beginnen ...“ legt sie unter neuem Namen beiseite; danach beginnt ein neuer "
+                                "Lernverlauf.");
+    else if (state == State::Foreign)
+        lines << QStringLiteral("„Kopie aufheben und neu beginnen ...“ legt die Datei unter neuem Namen beiseite; "
+                                "danach beginnt ein neuer Lernverlauf.");
+    setAsideButton->setVisible(setAside);
     notice->setText(lines.join(QLatin1Char('\n')));
     notice->setVisible(!lines.isEmpty());
 }
@@ -199,8 +260,10 @@ void HistoryWindow::ShowNotice()
 Filter HistoryWindow::CurrentFilter() const
 {
     Filter f;
-    f.child = childBox->currentText();
+    f.child = childBox->currentData().toString();
     const QDate today = QDate::currentDate();
+    // Every period ends today: an answer dated later (a wrong clock) counts in none.
+    f.to = today;
     if (periodBox->currentIndex() == kWeek)
         f.from = today.addDays(-6);
     else if (periodBox->currentIndex() == kMonth)
@@ -211,41 +274,77 @@ Filter HistoryWindow::CurrentFilter() const
 void HistoryWindow::ShowSelection()
 {
     const Filter f = CurrentFilter();
-    FillChart(f);
-    FillOperations(f);
-    FillWeakRows(f);
-    FillGames(f);
+    if (store_.GetState() == HistoryStore::State::Ready) {
+        FillChart(f);
+        FillOperations(f);
+        FillChildren(f);
+        FillWeakRows(f);
+        FillGames(f);
+    }
+    // A query that failed leaves no figure standing.
+    if (store_.GetState() != HistoryStore::State::Ready) {
+        if (store_.GetState() == HistoryStore::State::Corrupt)
+            NoteDamagedRecord(store_.Path());
+        ClearFigures();
+        childBox->setEnabled(false);
+        csvButton->setEnabled(false);
+        deleteButton->setEnabled(false);
+        ShowNotice();
+    }
+}
+
+void HistoryWindow::ClearFigures()
+{
+    if (auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0)))
+        series->clear();
+    if (auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0)))
+        x->clear();
+    operationTable->setRowCount(0);
+    childTable->setRowCount(0);
+    childTable->hide();
+    weakRows->clear();
+    games->clear();
 }
 
 void HistoryWindow::FillChart(const Filter& f)
 {
-    QChart* chart = chartView->chart();
-    chart->removeAllSeries();
-    // A removed axis goes back to its caller.
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
 
     const std::vector<DayCount> counted = store_.Days(f);
-    // Every day of the period gets its place, so gaps show; a long period
-    // without a start shows only the days with answers.
-    std::vector<DayCount> days;
-    const QDate first = f.from.isValid() ? f.from : (counted.empty() ? QDate() : counted.front().day);
-    const QDate today = QDate::currentDate();
-    if (first.isValid() && first.daysTo(today) < kMaxEveryDay) {
-        std::size_t next = 0;
-        for (QDate d = first; d <= today; d = d.addDays(1)) {
-            DayCount day{d, 0, 0};
-            while (next < counted.size() && counted[next].day < d)
-                ++next;
-            if (next < counted.size() && counted[next].day == d)
-                day = counted[next];
-            days.push_back(day);
+    // Every day, week or month of the period gets its bar, so gaps show. A
+    // period of many days is shown by week, of many weeks by month.
+    const QDate last = f.to.isValid() ? f.to : QDate::currentDate();
+    const QDate first = f.from.isValid() ? f.from : (counted.empty() ? last : counted.front().day);
+    enum class Step { Day, Week, Month } step = Step::Day;
+    if (first.daysTo(last) >= kMaxWeeks * 7)
+        step = Step::Month;
+    else if (first.daysTo(last) >= kMaxDays)
+        step = Step::Week;
+    const auto bucketOf = [step](QDate d) {
+        switch (step) {
+        case Step::Day: return d;
+        case Step::Week: return d.addDays(1 - d.dayOfWeek());
+        case Step::Month: return QDate(d.year(), d.month(), 1);
         }
-    } else {
-        days = counted;
+        return d;
+    };
+    const auto next = [step](QDate d) {
+        return step == Step::Day ? d.addDays(1) : step == Step::Week ? d.addDays(7) : d.addMonths(1);
+    };
+    std::vector<DayCount> bars;
+    for (QDate d = bucketOf(first); d <= last; d = next(d))
+        bars.push_back({d, 0, 0});
+    for (const DayCount& day : counted) {
+        const QDate bucket = bucketOf(day.day);
+        for (DayCount& bar : bars)
+            if (bar.day == bucket) {
+                bar.right += day.right;
+                bar.wrong += day.wrong;
+                break;
+            }
     }
+    chartView->chart()->setTitle(step == Step::Day    ? QStringLiteral("Antworten pro Tag")
+                    : step == Step::Week ? QStringLiteral("Antworten pro Woche (ab Montag)")
+                                         : QStringLiteral("Antworten pro Monat"));
 
     auto* right = new QBarSet(QStringLiteral("richtig"));
     right->setColor(QColor(0x2e, 0x9d, 0x4a));
@@ -253,29 +352,38 @@ void HistoryWindow::FillChart(const Filter& f)
     wrong->setColor(QColor(0xd0, 0x3a, 0x2f));
     QStringList labels;
     int highest = 0;
-    for (const DayCount& d : days) {
+    for (const DayCount& d : bars) {
         *right << d.right;
         *wrong << d.wrong;
-        labels << d.day.toString(QStringLiteral("dd.MM."));
+        labels << d.day.toString(step == Step::Month ? QStringLiteral("MM.yyyy") : QStringLiteral("dd.MM."));
         highest = std::max({highest, d.right, d.wrong});
     }
-    auto* series = new QBarSeries;
+    // One series and its two axes for the window's life, refilled each time:
+    // axes taken out of a chart whose view changes size meanwhile leave their
+    // labels standing in the scene.
+    auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0));
+    auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QValueAxis*>(chartView->chart()->axes(Qt::Vertical).value(0));
+    if (!series || !x || !y) {
+        QChart* chart = chartView->chart();
+        series = new QBarSeries;
+        chart->addSeries(series);
+        x = new QBarCategoryAxis;
+        chart->addAxis(x, Qt::AlignBottom);
+        series->attachAxis(x);
+        y = new QValueAxis;
+        y->setLabelFormat(QStringLiteral("%d"));
+        chart->addAxis(y, Qt::AlignLeft);
+        series->attachAxis(y);
+    }
+    series->clear();
     series->append(right);
     series->append(wrong);
-    chart->addSeries(series);
-
-    auto* x = new QBarCategoryAxis;
+    x->clear();
     x->append(labels);
-    if (labels.size() > 14)
-        x->setLabelsAngle(-90);
-    chart->addAxis(x, Qt::AlignBottom);
-    series->attachAxis(x);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
+    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
     y->setRange(0, std::max(highest, 5));
     y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(y);
 }
 
 void HistoryWindow::FillOperations(const Filter& f)
@@ -294,6 +402,35 @@ void HistoryWindow::FillOperations(const Filter& f)
             if (column > 0)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             operationTable->setItem(row, column, item);
+        }
+        ++row;
+    }
+}
+
+void HistoryWindow::FillChildren(const Filter& f)
+{
+    childTable->setVisible(f.child.isEmpty() && childBox->count() > 0);
+    if (childTable->isHidden()) {
+        childTable->setRowCount(0);
+        return;
+    }
+    const QLocale de = German();
+    const std::vector<ChildStats> children = store_.ChildTable(f);
+    childTable->setRowCount(static_cast<int>(children.size()));
+    int row = 0;
+    for (const ChildStats& c : children) {
+        const QStringList cells{
+            DisplayName(c.child, childTable->fontMetrics()), QString::number(c.answers),
+            c.answers ? de.toString(100.0 * c.right / c.answers, 'f', 0) + QStringLiteral(" %") : QString(),
+            c.weakest ? QStringLiteral("%1: %2 von %3 falsch").arg(c.weakest->calcRow).arg(c.weakest->wrong).arg(c.weakest->answers)
+                      : QStringLiteral("–")};
+        for (int column = 0; column < cells.size(); ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            if (column == 1 || column == 2)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (column == 0)
+                item->setToolTip(c.child);
+            childTable->setItem(row, column, item);
         }
         ++row;
     }
@@ -318,11 +455,11 @@ void HistoryWindow::FillGames(const Filter& f)
     games->setText(text);
 }
 
-void HistoryWindow::recordButton_Toggled(bool on)
+void HistoryWindow::recordButton_Click()
 {
-    if (!SetRecordingOn(on))
+    if (!SetRecordingOn(!RecordingOn()))
         Inform(this, QStringLiteral("Die Einstellung konnte nicht gespeichert werden."), QMessageBox::Warning);
-    ShowNotice();
+    ShowRecordState();
 }
 
 void HistoryWindow::csvButton_Click()
@@ -338,9 +475,12 @@ void HistoryWindow::csvButton_Click()
     }, &problem);
     if (error == files::Error::NoContent)
         problem = QStringLiteral("Der Lernverlauf konnte nicht vollständig gelesen werden; die Datei wurde nicht "
-                                 "gespeichert.");
+                                 "gespeichert.\n")
+            + store_.Problem();
     if (error != files::Error::None)
-        Inform(this, problem, QMessageBox::Warning);
+        Inform(this, problem.trimmed(), QMessageBox::Warning);
+    if (store_.GetState() != HistoryStore::State::Ready)
+        Reload();
 }
 
 void HistoryWindow::deleteButton_Click()
@@ -355,12 +495,41 @@ void HistoryWindow::deleteButton_Click()
     box.setDefaultButton(QMessageBox::No);
     if (box.exec() != QMessageBox::Yes)
         return;
+    // The rows go, the file stays: a child's program recording meanwhile
+    // goes on writing into the same file, and nothing of it is lost.
     store_.Close();
-    ResetRecorder();
-    if (!HistoryStore::DeleteFile(store_.Path()))
-        Inform(this, QStringLiteral("Die Datei des Lernverlaufs konnte nicht gelöscht werden."), QMessageBox::Warning);
-    else
+    {
+        HistoryStore writer(store_.Path());
+        if (!writer.Open(false) || !writer.DeleteAll())
+            Inform(this, QStringLiteral("Der Lernverlauf konnte nicht gelöscht werden.\n") + writer.Problem(),
+                   QMessageBox::Warning);
+        else
+            ClearPausedReason();
+    }
+    Reload();
+}
+
+void HistoryWindow::setAsideButton_Click()
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Lernverlauf"),
+                    QStringLiteral("Die Datei bekommt einen neuen Namen und bleibt im selben Ordner liegen; "
+                                   "die Aufzeichnung beginnt einen neuen Lernverlauf.\nFortfahren?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    if (box.exec() != QMessageBox::Yes)
+        return;
+    store_.Close();
+    QString kept;
+    if (!HistoryStore::SetAside(store_.Path(), &kept)) {
+        Inform(this, QStringLiteral("Die Datei konnte nicht umbenannt werden: %1").arg(QDir::toNativeSeparators(store_.Path())),
+               QMessageBox::Warning);
+    } else {
         ClearPausedReason();
+        keptNote_ = QStringLiteral("Die alte Datei liegt jetzt hier: %1").arg(QDir::toNativeSeparators(kept));
+    }
     Reload();
 }
 

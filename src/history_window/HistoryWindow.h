@@ -1,9 +1,11 @@
 #pragma once
-// The window "Lernverlauf" for parents and teachers: which child, which
-// period, a bar chart of right and wrong answers per day, a table per
-// operation, the rows where it goes wrong most, the reward games, and the
+// The window "Lernverlauf" for parents and teachers: which child (or all
+// children), which period, a bar chart of right and wrong answers per day
+// (per week or month for long periods), a table per operation, one child by
+// child, the rows where it goes wrong most, the reward games, and the
 // switch, the CSV export and the deletion of the record. A plain desktop
-// window, not one of the child's green windows.
+// window, not one of the child's green windows. A record that cannot be
+// trusted shows no figures, only what is wrong and what can be done.
 
 #include "history/HistoryStore.h"
 
@@ -27,10 +29,13 @@ public:
     QComboBox* childBox = nullptr;
     QComboBox* periodBox = nullptr;
     QLabel* notice = nullptr;
+    QPushButton* setAsideButton = nullptr; // keeps a damaged or foreign file and starts afresh
     QChartView* chartView = nullptr;
     QTableWidget* operationTable = nullptr;
+    QTableWidget* childTable = nullptr; // with "Alle Kinder": one line per child
     QLabel* weakRows = nullptr;
     QLabel* games = nullptr;
+    QLabel* recordState = nullptr; // "Aufzeichnung: an" or "Aufzeichnung: aus"
     QPushButton* recordButton = nullptr;
     QPushButton* csvButton = nullptr;
     QPushButton* deleteButton = nullptr;
@@ -40,18 +45,23 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    void recordButton_Toggled(bool on);
+    void recordButton_Click();
     void csvButton_Click();
     void deleteButton_Click();
+    void setAsideButton_Click();
+    void ShowRecordState();
     void ShowSelection();
     void ShowNotice();
     void FillChart(const history::Filter& f);
     void FillOperations(const history::Filter& f);
     void FillWeakRows(const history::Filter& f);
     void FillGames(const history::Filter& f);
+    void FillChildren(const history::Filter& f);
+    void ClearFigures();
     history::Filter CurrentFilter() const;
 
     history::HistoryStore store_;
+    QString keptNote_; // where a file set aside went
 };
 
 namespace history {

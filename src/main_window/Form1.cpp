@@ -34,9 +34,11 @@ void Form1::Form_Activate()
     // the expected result comes from the numbers on the screen.
     if (TableChanged)
         DrawTable();
-    // Back from the reward game: only the flag is reset.
+    // Back from the reward game: only the flag is reset, and the answer's
+    // time is counted from here.
     if (GameOpened) {
         GameOpened = false;
+        history::MarkTaskSetUp();
         return;
     }
     // Setting the pattern re-reads the directory, so files saved in the row

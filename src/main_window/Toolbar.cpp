@@ -59,8 +59,10 @@ void Form1::Bezeichnung1_Click()
 void Form1::Bild1_Click()
 {
     if (MsgBox(QStringLiteral("Das Programm beenden?") + CR, MsgStyle::YesNoStop, QStringLiteral("Rechenkov")) !=
-        MsgResult::No)
+        MsgResult::No) {
+        history::CloseRecord();
         Platform::EndProcess();
+    }
 }
 
 // The close box and Alt+F4 ask before ending the program, like the quit button.
