@@ -37,7 +37,7 @@ CREATE TABLE IF NOT EXISTS rechenkov.antworten (
     klasse      text        NOT NULL,
     kind        text        NOT NULL,
     zeit        timestamptz NOT NULL,
-    rechenart   smallint    NOT NULL CHECK (rechenart BETWEEN 1 AND 3),
+    rechenart   smallint    NOT NULL, -- 1 plus, 2 minus, 3 times
     reihe       text        NOT NULL,
     zeile       smallint    NOT NULL,
     erwartet    text        NOT NULL,

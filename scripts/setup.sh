@@ -9,6 +9,8 @@ packages=(
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
+    # A school's server: the driver, and the server for the tests.
+    postgresql libqt6sql6-psql
     ${RECHENKOV_EXTRA_PACKAGES:-}
 )
 missing=()

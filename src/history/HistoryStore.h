@@ -94,6 +94,10 @@ public:
     QString Problem() const;
     const QString& Path() const { return path_; }
 
+    // SQLite's automatic checkpoint of the log, on by default; off when
+    // another thread checkpoints instead.
+    void SetAutoCheckpoint(bool on);
+
     // Each in a transaction of its own; false (and WriteFailed) when it could not be written.
     bool RecordAnswer(const AnswerRecord& a);
     bool RecordGame(const GameRecord& g);

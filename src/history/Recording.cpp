@@ -4,6 +4,7 @@
 #include "history/Recording.h"
 
 #include "history/HistoryStore.h"
+#include "history/School.h"
 #include "rows/ColumnRules.h"
 
 #include <QCoreApplication>
@@ -52,6 +53,9 @@ HistoryStore* Store()
             Pause(*g_store);
             return nullptr;
         }
+        // With a school server the sender thread checkpoints the log.
+        if (school::Configured())
+            g_store->SetAutoCheckpoint(false);
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
     }
@@ -62,6 +66,9 @@ HistoryStore* Store()
 
 bool RecordingOn()
 {
+    // A school's setting for the computer wins over the user's switch.
+    if (school::Configured())
+        return true;
     // Read once per run, so that with recording off an answer touches no file at all.
     if (!g_on)
         g_on = Settings().value(kSwitchKey, false).toBool();
@@ -82,6 +89,8 @@ QString StartName(const QString& fallback)
     g_child = fallback;
     if (!RecordingOn())
         return fallback;
+    // Answers a killed run could not send leave now.
+    school::RecordChanged();
     const QString name = Settings().value(kNameKey).toString();
     if (!name.isEmpty())
         g_child = name;
@@ -120,6 +129,8 @@ void RecordAnswer(const QString& child, int operation, int calcRow, int line, co
     a.ms = g_taskClock.isValid() ? g_taskClock.elapsed() : 0;
     if (!store->RecordAnswer(a))
         Pause(*store);
+    else
+        school::RecordChanged();
 }
 
 void RecordGame(long long seconds)
@@ -131,6 +142,8 @@ void RecordGame(long long seconds)
         return;
     if (!store->RecordGame({QDateTime::currentDateTime(), g_child, seconds}))
         Pause(*store);
+    else
+        school::RecordChanged();
 }
 
 QString PausedReason() { return Settings().value(kProblemKey).toString(); }
