@@ -222,9 +222,12 @@ SchoolSender::Result SchoolSender::SendAll()
     if (!OpenRecord())
         return Result::NothingToSend;
     QSqlDatabase local = QSqlDatabase::database(recordConnection_, false);
-    // The log is folded into the file here, away from the child's thread. A
-    // reader or writer at work meanwhile only makes the checkpoint partial.
-    QSqlQuery(local).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    // The log is folded into the file here, away from the child's thread, at
+    // the size where SQLite would have done it (1000 pages): each checkpoint
+    // syncs the disk, which would slow the child's next write if done often.
+    // A reader or writer at work meanwhile only makes it partial.
+    if (QFileInfo(options_.recordPath + QStringLiteral("-wal")).size() > 1000 * 4096)
+        QSqlQuery(local).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
 
     // Two programs of one user share the record: one of them sends.
     // (Not the name QSettings locks the state file with.)
