@@ -1,8 +1,10 @@
 // rechenkov-verlauf: the window "Lernverlauf" for parents and teachers, a
 // program of its own so that the child's program never loads the chart
-// libraries. `rechenkov --verlauf` starts it.
+// libraries. `rechenkov --verlauf` starts it; `rechenkov --klasse` starts it
+// with --klasse for the teacher's window "Klassenverlauf".
 
 #include "app/Application.h"
+#include "history_window/ClassWindow.h"
 #include "history_window/HistoryWindow.h"
 
 #include <QApplication>
@@ -15,6 +17,9 @@ int main(int argc, char* argv[])
     PrepareApplication(app);
     // The parents' window stands alone: closing it ends the program.
     QApplication::setQuitOnLastWindowClosed(true);
-    history::ShowHistoryWindow();
+    if (QApplication::arguments().contains(QStringLiteral("--klasse")))
+        school::ShowClassWindow();
+    else
+        history::ShowHistoryWindow();
     return QApplication::exec();
 }

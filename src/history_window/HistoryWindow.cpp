@@ -4,6 +4,7 @@
 #include "history_window/HistoryWindow.h"
 
 #include "history/Recording.h"
+#include "history/School.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -192,6 +193,9 @@ void HistoryWindow::ShowNotice()
         lines << QStringLiteral("„Verlauf löschen ...“ entfernt die Datei; danach legt die Aufzeichnung eine neue an.");
     if (!recordButton->isChecked())
         lines << QStringLiteral("Die Aufzeichnung ist aus. „Verlauf aufzeichnen“ schaltet sie ein.");
+    const QString sending = school::SendingProblem();
+    if (!sending.isEmpty())
+        lines << sending;
     notice->setText(lines.join(QLatin1Char('\n')));
     notice->setVisible(!lines.isEmpty());
 }
