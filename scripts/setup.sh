@@ -9,6 +9,9 @@ packages=(
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
     xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
+    # For tests only: a window manager and a keyboard for the real windows on a
+    # virtual X server, and lintian for the package.
+    openbox xdotool lintian
     # A school's server: the driver, and the server for the tests.
     postgresql libqt6sql6-psql
     ${RECHENKOV_EXTRA_PACKAGES:-}

@@ -3,7 +3,7 @@
 // libraries. `rechenkov --verlauf` starts it; `rechenkov --klasse` starts it
 // with --klasse for the teacher's window "Klassenverlauf".
 
-#include "app/Application.h"
+#include "cli/Display.h"
 #include "history_window/ClassWindow.h"
 #include "history_window/HistoryWindow.h"
 
@@ -11,10 +11,7 @@
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("rechenkov"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Rechenkov"));
-    PrepareApplication(app);
+    const auto app = cli::ApplicationOnDisplay(argc, argv, cli::NoDisplayText());
     // The parents' window stands alone: closing it ends the program.
     QApplication::setQuitOnLastWindowClosed(true);
     if (QApplication::arguments().contains(QStringLiteral("--klasse")))

@@ -13,7 +13,10 @@
 #include "main_window/Form1.h"
 #include "rows/Form2.h"
 
+#include <QProcess>
 #include <QtTest>
+
+#include <unistd.h>
 
 using cli::Action;
 
@@ -104,18 +107,27 @@ private slots:
                  qPrintable(r.error));
     }
 
+    void tableOnTheCommandLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("not a table's name") << QStringLiteral("klasse 2b.txt");
+        QTest::newRow("hidden") << QStringLiteral(".klasse.LST");
+    }
+
     // A named table is loaded as a click in the main window's file list loads it,
-    // whatever its name, and the file lists then show its folder.
+    // whatever its name (the list shows neither of these), and the file lists
+    // then show its folder.
     void tableOnTheCommandLine()
     {
+        QFETCH(QString, name);
         FreshProgram();
         ScopedWorkingDirectory elsewhere;
         ScopedWorkingDirectory folder;
-        QVERIFY(CopyRowFixture(QStringLiteral("good.LST"), QStringLiteral("klasse 2b.txt")));
-        const QString path = folder.Path() + QStringLiteral("/klasse 2b.txt");
+        QVERIFY(CopyRowFixture(QStringLiteral("good.LST"), name));
+        const QString path = folder.Path() + QLatin1Char('/') + name;
         QVERIFY(QDir::setCurrent(elsewhere.Path()));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({path})));
+        QVERIFY(cli::OpenMainWindow(path));
 
         Form1& main = Instance<Form1>();
         QVERIFY(main.isVisible());
@@ -133,21 +145,34 @@ private slots:
         ScopedWorkingDirectory folder;
         QVERIFY(CopyRowFixture(QStringLiteral("letters.LST")));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("letters.LST")})));
+        QVERIFY(cli::OpenMainWindow(QStringLiteral("letters.LST")));
 
         QCOMPARE(dialogs.calls.size(), std::size_t(1));
         QCOMPARE(dialogs.calls[0].text, QStringLiteral("Ein Ladefehler ist aufgetreten ...\r"));
         QVERIFY(Instance<Form1>().isVisible());
     }
 
+    // A table that cannot be read opens no window; the reason is said in a box
+    // too, for a start from the desktop, where nobody sees stderr.
     void missingTableOpensNothing()
     {
-        FreshProgram();
+        ScriptedDialogs& dialogs = FreshProgram();
         ScopedWorkingDirectory folder;
-        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("fehlt.LST")})));
+        QVERIFY(!cli::OpenMainWindow(QStringLiteral("fehlt.LST")));
         QVERIFY(!Exists<Form1>());
-        QVERIFY(!cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("fehlt.LST")})));
+        QVERIFY(!cli::OpenEditor(QStringLiteral("fehlt.LST")));
         QVERIFY(!Exists<Form2>());
+        QVERIFY(QDir().mkdir(QStringLiteral("Ordner.LST")));
+        QVERIFY(!cli::OpenWorksheetsWindow(1, QStringLiteral("Ordner.LST")));
+        QVERIFY(!cli::OpenEditor(QStringLiteral("/dev/zero")));
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+        QString said;
+        for (const DialogCall& call : dialogs.calls)
+            said += call.title + QLatin1Char(':') + call.text + QLatin1Char('\n');
+        for (const char* part : {"Rechenkov:Die Tabelle „fehlt.LST“ gibt es nicht",
+                                 "Rechenkov:„Ordner.LST“ ist ein Ordner",
+                                 "Rechenkov:„/dev/zero“ ist keine gewöhnliche Datei"})
+            QVERIFY2(said.contains(QString::fromUtf8(part)) && dialogs.calls.size() == 4, qPrintable(said));
     }
 
     // The editor comes first with the table loaded; its close button hands over
@@ -158,7 +183,7 @@ private slots:
         ScopedWorkingDirectory folder;
         QVERIFY(CopyRowFixture(QStringLiteral("good.LST")));
 
-        QVERIFY(cli::OpenFirstWindow(cli::Parse({QStringLiteral("--editor"), QStringLiteral("good.LST")})));
+        QVERIFY(cli::OpenEditor(QStringLiteral("good.LST")));
 
         Form2& editor = Instance<Form2>();
         QVERIFY(editor.isVisible());
@@ -168,6 +193,79 @@ private slots:
         QVERIFY(!editor.isVisible());
         QVERIFY(Instance<Form1>().isVisible());
         QCOMPARE(MODUL1::c[5], MODUL1::Cell(35));
+    }
+
+    // The real program as cron, tmux after logout or a closed "ssh -X" start
+    // it: no display, or one that is gone. Qt alone aborts with 134.
+    void programWithoutDisplay()
+    {
+        ScopedWorkingDirectory folder;
+        QVERIFY(CopyRowFixture(QStringLiteral("good.LST")));
+        QVERIFY(QDir().mkdir(QStringLiteral("Ordner.LST")));
+        QProcessEnvironment none = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            none.remove(QString::fromLatin1(name));
+        // The settings and the record of these runs stay in the test's folder.
+        none.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.Path());
+        none.insert(QStringLiteral("XDG_DATA_HOME"), folder.Path());
+        // A display nobody serves (xvfb-run of other tests starts at :99).
+        QProcessEnvironment dead = none;
+        dead.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4711"));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X4711")));
+        QString err;
+
+        for (const QProcessEnvironment& env : {none, dead})
+            for (const QStringList& args : {QStringList{}, QStringList{"good.LST"}, QStringList{"--editor"},
+                                            QStringList{"--arbeitsblaetter", "--rechenart", "mal"},
+                                            QStringList{"--verlauf"}}) {
+                QCOMPARE(Run(args, env, &err), 1);
+                QCOMPARE(err, QStringLiteral("Rechenkov braucht für dieses Fenster eine grafische Oberfläche.\n"));
+            }
+
+        // A table that cannot be read is said first (no window would open for it),
+        // and what is wrong with it.
+        for (const auto& [table, said] : {std::pair{"fehlt.LST", "gibt es nicht"}, {"Ordner.LST", "ist ein Ordner"},
+                                          {"/dev/zero", "keine gewöhnliche Datei"}})
+            for (const QStringList& args : {QStringList{table}, QStringList{"--editor", table},
+                                            QStringList{"--arbeitsblaetter", "--tabelle", table},
+                                            QStringList{"--arbeitsblaetter", "1", "--tabelle", table, "--ausgabe",
+                                                        "x.pdf"}}) {
+                QCOMPARE(Run(args, dead, &err), 1);
+                QVERIFY2(err.contains(QStringLiteral("„%1“").arg(QString::fromUtf8(table))) &&
+                             err.contains(QString::fromUtf8(said)) && !err.contains(QStringLiteral("grafische")),
+                         qPrintable(err));
+            }
+
+        // Work without a window never needs the display, dead or not.
+        QCOMPARE(Run({"--arbeitsblaetter", "1", "--tabelle", "good.LST", "--ausgabe", "a.pdf"}, dead, &err), 0);
+        QVERIFY(QFileInfo(QStringLiteral("a.pdf")).size() > 0 && !QFile::exists(QStringLiteral("x.pdf")));
+        QCOMPARE(Run({"--aufzeichnung", "aus"}, dead, &err), 0);
+        QCOMPARE(Run({"--verlauf-csv", "v.csv"}, dead, &err), 1); // there is no record yet
+        QVERIFY2(!err.contains(QStringLiteral("xcb")), qPrintable(err));
+
+        // A table the program may not read says so. Root reads everything, so
+        // then the program runs as nobody.
+        QVERIFY(QFile::setPermissions(QStringLiteral("good.LST"), QFileDevice::Permissions()));
+        QVERIFY(QFile::setPermissions(folder.Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        QCOMPARE(Run({"--arbeitsblaetter", "1", "--tabelle", "good.LST", "--ausgabe", "b.pdf"}, dead, &err, true), 1);
+        QVERIFY2(err.contains(QStringLiteral("„good.LST“ lässt sich nicht lesen")), qPrintable(err));
+    }
+
+private:
+    // Runs the real program, if asked as nobody when the test runs as root;
+    // returns its exit code, or -1 when it crashed or hung.
+    static int Run(const QStringList& args, const QProcessEnvironment& env, QString* err, bool asNobody = false)
+    {
+        const QString program = QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov");
+        const bool nobody = asNobody && geteuid() == 0;
+        QProcess p;
+        p.setProcessEnvironment(env);
+        const QStringList setpriv = {"--reuid=65534", "--regid=65534", "--clear-groups", program};
+        p.start(nobody ? QStringLiteral("setpriv") : program, (nobody ? setpriv : QStringList()) + args);
+        const bool ended = p.waitForFinished(60000);
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 };
 

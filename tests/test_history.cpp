@@ -193,7 +193,9 @@ void TestHistory::csvBytes()
                    QStringLiteral("c-e"), 3, QStringLiteral("12"), QStringLiteral("07"), false, 1500};
     QVERIFY(store.RecordAnswer(a));
     QVERIFY(store.RecordGame({QDateTime(QDate(2026, 3, 10), QTime(8, 6)), QStringLiteral("-1\nB"), 42}));
-    QCOMPARE(store.Csv(),
+    QByteArray csv;
+    QVERIFY(store.WriteCsv([&](const QByteArray& piece) { csv += piece; return true; }));
+    QCOMPARE(csv,
              QByteArray("\xEF\xBB\xBFZeit;Kind;Art;Rechenart;Reihe;Zeile;Erwartet;Eingegeben;Richtig;Millisekunden;"
                         "Sekunden\r\n"
                         "2026-03-10 08:05:09;\"'=Max;\"\"\xC3\x96\"\"\";Antwort;minus;c-e;3;12;07;nein;1500;\r\n"

@@ -2,13 +2,21 @@
 
 #include "TestSupport.h"
 
+#include "app/Colors.h"
 #include "app/Dialogs.h"
+#include "app/Form.h"
 #include "app/KeyCodes.h"
 #include "app/Label.h"
 #include "app/ListBox.h"
+#include "app/MODUL1.h"
 #include "app/Picture.h"
 #include "app/Surface.h"
 #include "app/Twips.h"
+#include "app/Windows.h"
+#include "game/fang.h"
+#include "info/KOVLABEL.h"
+#include "main_window/Form1.h"
+#include "rows/Form2.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,6 +27,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <optional>
 #include <set>
 
 namespace {
@@ -50,6 +59,60 @@ class TestLayer : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { FreshProgram(); }
+
+    // Every rectangle shape of the four windows, read on the grabbed window
+    // along each ring of its border and the ring inside, where no control covers it.
+    void shapesShowTheirBordersAsLaidOut()
+    {
+        FreshProgram();
+        MODUL1::CatchText = QStringLiteral("0123456789");
+        struct Row {
+            Form* window;
+            QRect twips;
+            std::uint32_t border;
+            int width;
+            std::optional<std::uint32_t> fill;
+        };
+        constexpr std::uint32_t dark = 0x00008000, light = 0x0080FF80, grey = 0x00808080, white = 0x00FFFFFF;
+        Form* main = &Instance<Form1>();
+        Form* editor = &Instance<Form2>();
+        Form* game = &Instance<fang>();
+        const Row rows[] = {{main, {0, 0, 9735, 735}, dark, 2, light},      {main, {0, 720, 735, 6015}, dark, 2, light},
+                            {editor, {0, 0, 5415, 735}, dark, 2, light},    {editor, {3960, 120, 1215, 420}, 0, 1, {}},
+                            {game, {1200, 120, 1215, 495}, grey, 2, white}, {game, {2520, 120, 3135, 495}, grey, 2, white},
+                            {game, {5640, 120, 495, 495}, grey, 2, white},
+                            {&Instance<KOVLABEL>(), {120, 120, 3255, 2895}, dark, 2, light}};
+        for (const Row& row : rows) {
+            row.window->Show();
+            QApplication::processEvents();
+            const QImage image = row.window->grab().toImage();
+            const QRect outer(row.twips.topLeft() / 15, row.twips.size() / 15);
+            int read = 0;
+            for (int ring = 0; ring <= row.width; ++ring) {
+                const QRect r = outer.adjusted(ring, ring, -ring, -ring);
+                std::vector<QPoint> points;
+                for (int x = r.left(); x <= r.right(); ++x)
+                    points.insert(points.end(), {QPoint(x, r.top()), QPoint(x, r.bottom())});
+                for (int y = r.top(); y <= r.bottom(); ++y)
+                    points.insert(points.end(), {QPoint(r.left(), y), QPoint(r.right(), y)});
+                for (const QPoint p : points) {
+                    if (row.window->childAt(p))
+                        continue;
+                    const QColor seen = image.pixelColor(p);
+                    const QByteArray where = row.window->metaObject()->className() +
+                                             QStringLiteral(" %1,%2 ring %3").arg(p.x()).arg(p.y()).arg(ring).toLatin1();
+                    if (ring < row.width) {
+                        ++read;
+                        QVERIFY2(seen == Bgr(row.border), where);
+                    } else {
+                        QVERIFY2(row.fill ? seen == Bgr(*row.fill) : seen != Bgr(row.border), where);
+                    }
+                }
+            }
+            QVERIFY(read > outer.width());
+        }
+        FreshProgram();
+    }
 
     void keyCodes()
     {
@@ -234,6 +297,42 @@ private slots:
         });
         QCOMPARE(real->MsgBox(QStringLiteral("Zeile 1\rZeile 2\r"), MsgStyle::OkOnly, QStringLiteral("Hinweis")),
                  MsgResult::Ok);
+    }
+
+    // A key held since before a box opened repeats without closing it, whether
+    // Qt marks the repeats or they come as a release and press of one time
+    // stamp (the keyboard moved to the box meanwhile); a fresh press closes it.
+    void realBoxesCloseOnAFreshPressOnly()
+    {
+        auto real = MakeQtDialogService();
+        bool stayed = false;
+        const auto send = [](QEvent::Type type, Qt::Key key, bool repeat, quint64 time, const QString& text = {}) {
+            QKeyEvent event(type, key, Qt::NoModifier, text, repeat);
+            event.setTimestamp(time);
+            if (QWidget* box = QApplication::activeModalWidget())
+                QCoreApplication::sendEvent(box->focusWidget(), &event);
+        };
+        const auto holdEnterThenPress = [&] {
+            send(QEvent::KeyPress, Qt::Key_Return, true, 1000);
+            send(QEvent::KeyRelease, Qt::Key_Return, false, 1040);
+            send(QEvent::KeyPress, Qt::Key_Return, false, 1040);
+            QTest::qWait(200); // a default button clicks after a short animation
+            stayed = QApplication::activeModalWidget() != nullptr;
+            send(QEvent::KeyPress, Qt::Key_Return, false, 2500);
+        };
+        WhenDialogShows([&](QWidget*) { holdEnterThenPress(); });
+        QCOMPARE(real->MsgBox(QStringLiteral("Rechne nochmal ...\r"), MsgStyle::OkOnly, QStringLiteral("Fehler")),
+                 MsgResult::Ok);
+        QVERIFY(stayed);
+        // In the input box a held digit still types.
+        WhenDialogShows([&](QWidget*) {
+            send(QEvent::KeyPress, Qt::Key_7, false, 900, QStringLiteral("7"));
+            send(QEvent::KeyPress, Qt::Key_7, true, 950, QStringLiteral("7"));
+            holdEnterThenPress();
+        });
+        QCOMPARE(real->InputBox(QStringLiteral("Neuer Benutzer:"), QStringLiteral("Eingabe"), QString()),
+                 QStringLiteral("77"));
+        QVERIFY(stayed);
     }
 
     // On every real question Escape means No, whatever the default; Alt+J and Alt+N answer.

@@ -1,5 +1,6 @@
 #include "app/Form.h"
 
+#include "app/HeldKeys.h"
 #include "app/KeyCodes.h"
 #include "app/Picture.h"
 #include "app/Twips.h"
@@ -22,46 +23,6 @@ QMargins& LastFrame()
     static QMargins frame;
     return frame;
 }
-
-// Qt tells a held key by the release and press pair the X server sends for
-// each repeat, but only while the same window has the keyboard: when the
-// message box opened by a key closes on its first repeat, the further
-// repeats reach the window behind it as fresh presses. Such a pair carries
-// one time stamp; no hand releases and presses a key within a millisecond.
-class HeldKeyWatch final : public QObject {
-public:
-    static HeldKeyWatch& Instance()
-    {
-        static auto* watch = [] {
-            auto* w = new HeldKeyWatch;
-            QCoreApplication::instance()->installEventFilter(w);
-            return w;
-        }();
-        return *watch;
-    }
-
-    bool IsRepeat(const QKeyEvent& press) const
-    {
-        return press.isAutoRepeat() ||
-               (press.key() == releasedKey_ && press.timestamp() != 0 && press.timestamp() == releasedAt_);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        // Only watches: every key goes on as it came.
-        if (event->type() == QEvent::KeyRelease) {
-            const auto* key = static_cast<const QKeyEvent*>(event);
-            releasedKey_ = key->key();
-            releasedAt_ = key->timestamp();
-        }
-        return false;
-    }
-
-private:
-    int releasedKey_ = 0;
-    quint64 releasedAt_ = 0;
-};
 
 // How long after the first show a window waits for its frame, in steps of 50 ms.
 constexpr int kFrameChecks = 40;
@@ -114,6 +75,7 @@ void Form::Show()
         // only be moved and closed.
         winId();
         OfferMoveAndCloseOnly(this);
+        KeepOnScreen(this);
         QWidget::show();
         WatchForFrame();
     }
@@ -250,7 +212,7 @@ void Form::Form_KeyDown(int, int) {}
 void Form::InstallKeyPreview()
 {
     keyPreviewInstalled_ = true;
-    HeldKeyWatch::Instance();
+    WatchHeldKeys();
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -272,7 +234,7 @@ bool Form::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this) {
             auto* key = static_cast<QKeyEvent*>(event);
-            keyAutoRepeat_ = HeldKeyWatch::Instance().IsRepeat(*key);
+            keyAutoRepeat_ = IsHeldKeyRepeat(*key);
             Form_KeyDown(ClassicKeyCode(*key), ClassicShiftState(*key));
             keyAutoRepeat_ = false;
             // The key is not consumed: the control gets it as well. It is

@@ -3,7 +3,8 @@
 // fixed dialog frame, a back colour and design font, an optional persistent
 // drawing surface, key preview with the classic key codes, and the
 // Load/Activate/KeyDown/Paint handlers. Show and Hide never destroy anything;
-// every Show runs Form_Activate.
+// every Show runs Form_Activate. A shown window never stays minimised or
+// rolled up, whatever the window manager offers.
 
 #include "app/Surface.h"
 

@@ -1,6 +1,8 @@
 #pragma once
 // What an X11 window manager is told about a window beyond Qt's own hints,
-// and what the pointer does while the window manager drags a window.
+// what the pointer does while the window manager drags a window, and how a
+// window is kept on the screen where a window manager minimises or rolls it
+// up although the window asked for move and close only.
 
 class QWidget;
 
@@ -14,3 +16,9 @@ void OfferMoveAndCloseOnly(QWidget* window);
 // user drags a window by its title bar (the window manager then has the
 // pointer, so Qt knows nothing of the button). False on other platforms.
 bool PointerButtonHeld(QWidget* window);
+
+// The window never stays minimised or rolled up (shaded): where a window
+// manager offers either anyway, the window comes back at once where it was,
+// and a box brings its owner back with it. Without a taskbar a child would
+// find no way back to a vanished window. Call before the window is shown.
+void KeepOnScreen(QWidget* window);

@@ -186,28 +186,14 @@ Request Parse(const QStringList& arguments)
     return r;
 }
 
-bool IsHeadless(const Request& request)
-{
-    switch (request.action) {
-    case Action::Worksheets:
-    case Action::ExportHistoryCsv:
-    case Action::SetRecording:
-    case Action::ShowHelp:
-    case Action::ShowVersion:
-    case Action::BadUsage:
-        return true;
-    default:
-        return false;
-    }
-}
-
 QString ShortUsage()
 {
     return QStringLiteral(
         "Aufruf: rechenkov [TABELLE.LST]\n"
         "        rechenkov --editor [TABELLE.LST]\n"
-        "        rechenkov --arbeitsblaetter [N] [--rechenart plus|minus|mal | --tabelle TABELLE.LST]\n"
+        "        rechenkov --arbeitsblaetter N [--rechenart ART | --tabelle TABELLE.LST]\n"
         "                  [--ausgabe DATEI.pdf [--ersetzen]]\n"
+        "        rechenkov --arbeitsblaetter [--rechenart ART | --tabelle TABELLE.LST]\n"
         "        rechenkov --verlauf | --verlauf-csv DATEI.csv | --aufzeichnung an|aus\n"
         "        rechenkov --help | --version\n");
 }
@@ -219,25 +205,30 @@ QString HelpText()
         "Rechenkov ist ein Rechentrainer für Grundschulkinder. Ohne Angaben startet er\n"
         "wie immer mit dem Übungsfenster. Die Optionen sind für Eltern und Lehrer.\n"
         "\n"
-        "  TABELLE.LST              startet mit dieser Tabelle, als wäre sie in der\n"
-        "                           Dateiliste des Hauptfensters gewählt worden\n"
-        "  --editor [TABELLE.LST]   öffnet zuerst den Tabellen-Editor (mit der Tabelle);\n"
-        "                           sein Schließen-Knopf führt ins Hauptfenster\n"
+        "  TABELLE.LST              startet das Hauptfenster mit dieser Tabelle, geladen\n"
+        "                           wie aus seiner Dateiliste (auch versteckte Dateien)\n"
+        "  --editor [TABELLE.LST]   öffnet zuerst das Fenster „Rechenkov: Reiheneingabe“\n"
+        "                           (mit der Tabelle); sein Schließen-Knopf führt ins\n"
+        "                           Hauptfenster\n"
         "  --arbeitsblaetter N      druckt N Arbeitsblätter (1 bis 100), jedes mit einer\n"
-        "                           neuen Zufallstabelle, ohne ein Fenster zu öffnen\n"
-        "  --arbeitsblaetter        öffnet das Fenster „Arbeitsblätter“\n"
+        "                           neuen Zufallstabelle, ohne Fenster und ohne Anzeige\n"
+        "  --arbeitsblaetter        öffnet das Fenster „Arbeitsblätter“, mit --rechenart\n"
+        "                           oder --tabelle schon so eingestellt\n"
         "  --rechenart ART          plus (so ohne Angabe), minus oder mal\n"
-        "  --tabelle TABELLE.LST    N Blätter mit dieser Tabelle statt Zufallstabellen\n"
-        "  --ausgabe DATEI.pdf      schreibt die Blätter in diese PDF-Datei statt auf den\n"
-        "                           Standarddrucker\n"
+        "  --tabelle TABELLE.LST    diese Tabelle auf jedem Blatt statt Zufallstabellen;\n"
+        "                           schließt --rechenart aus\n"
+        "  --ausgabe DATEI.pdf      schreibt die Blätter in diese PDF-Datei statt auf\n"
+        "                           den Standarddrucker\n"
         "  --ersetzen               ersetzt eine schon vorhandene PDF-Datei\n"
         "  --verlauf                zeigt den Lernverlauf\n"
         "  --verlauf-csv DATEI.csv  schreibt den Lernverlauf als CSV-Datei\n"
-        "  --aufzeichnung an|aus    schaltet die Aufzeichnung des Lernverlaufs ein oder aus\n"
+        "  --aufzeichnung an|aus    den Lernverlauf aufzeichnen (an) oder nicht (aus)\n"
         "  -h, --help               zeigt diese Hilfe\n"
         "  -v, --version            zeigt die Version\n"
         "\n"
-        "Rückgabewerte: 0 erledigt, 1 fehlgeschlagen, 2 falscher Aufruf.\n");
+        "Die Fenster brauchen eine grafische Oberfläche, die Arbeit ohne Fenster nicht.\n"
+        "Rückgabewerte: 0 erledigt, 1 fehlgeschlagen (die Meldung steht auf der\n"
+        "Fehlerausgabe), 2 falscher Aufruf.\n");
 }
 
 QString VersionText() { return QStringLiteral("Rechenkov " RECHENKOV_VERSION); }

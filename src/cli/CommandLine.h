@@ -9,6 +9,11 @@
 
 namespace cli {
 
+// What a call asks for. src/main.cpp dispatches it in one switch without a
+// default, so an action added here without its case there does not compile.
+// A new door is an Action, its reading in Parse (with its fields in
+// Request), and its one case in that switch, which picks Qt without a
+// display or a display for windows.
 enum class Action {
     Start,            // the main window, as always
     OpenTable,        // the main window with a table file loaded
@@ -38,9 +43,6 @@ struct Request {
 
 // Reads the arguments after the program's name.
 Request Parse(const QStringList& arguments);
-
-// Whether the request is done without any window, so without a display.
-bool IsHeadless(const Request& request);
 
 QString HelpText();
 QString ShortUsage();

@@ -1,6 +1,6 @@
 #include "cli/Run.h"
 
-#include "app/FileListBox.h"
+#include "app/Dialogs.h"
 #include "app/Windows.h"
 #include "cli/CommandLine.h"
 #include "main_window/Form1.h"
@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -26,67 +27,30 @@ void Say(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-// A name filter that matches exactly `fileName`: the wildcard characters are
-// put in brackets, where they stand for themselves.
-QString LiteralPattern(const QString& fileName)
-{
-    QString pattern;
-    for (const QChar c : fileName) {
-        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('['))
-            pattern += QLatin1Char('[') + c + QLatin1Char(']');
-        else
-            pattern += c;
-    }
-    return pattern;
-}
-
-// Chooses `fileName` in a window's file list, as a click on it does. A file
-// whose name the list's pattern does not match is listed on its own for that
-// moment; afterwards the list shows what it showed before.
-bool ChooseInList(FileListBox& list, const QString& fileName)
-{
-    const auto indexOf = [&] {
-        for (int i = 0; i < list.ListCount(); ++i)
-            if (list.List(i) == fileName)
-                return i;
-        return -1;
-    };
-    const QString pattern = list.Pattern();
-    int index = indexOf();
-    if (index < 0) {
-        list.SetPattern(LiteralPattern(fileName));
-        index = indexOf();
-    }
-    if (index >= 0)
-        list.SetListIndex(index);
-    if (list.Pattern() != pattern)
-        list.SetPattern(pattern);
-    return index >= 0;
-}
-
 // A table named on the command line is opened from its own folder, so the
 // file lists show it among its neighbours and the editor saves beside it.
-bool EnterFolderOf(const QString& path)
+// Returns the table's absolute path, or nothing after refusing it.
+QString EnterFolderOf(const QString& path)
 {
-    const QFileInfo file(path);
-    if (!file.isFile()) {
-        Say(stderr, QStringLiteral("Die Tabelle „%1“ gibt es nicht.").arg(path));
-        return false;
+    if (const QString problem = TableProblem(path); !problem.isEmpty()) {
+        Refuse(problem);
+        return QString();
     }
+    const QFileInfo file(path);
     QDir::setCurrent(file.absolutePath());
-    return true;
+    return file.absoluteFilePath();
 }
 
 bool ReadTable(const QString& path, worksheets::Table& table)
 {
-    if (!QFileInfo(path).isFile()) {
-        Say(stderr, QStringLiteral("Die Tabelle „%1“ gibt es nicht.").arg(path));
+    if (const QString problem = TableProblem(path); !problem.isEmpty()) {
+        Say(stderr, problem);
         return false;
     }
     const rows::ReadResult read = rows::LoadRowFile(path);
     if (!read.ok) {
         Say(stderr, QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden: sie ist keine vollständige "
-                                   "Rechenkov-Tabelle oder nicht lesbar.")
+                                   "Rechenkov-Tabelle.")
                         .arg(path));
         return false;
     }
@@ -95,6 +59,29 @@ bool ReadTable(const QString& path, worksheets::Table& table)
 }
 
 } // namespace
+
+void Refuse(const QString& problem)
+{
+    Say(stderr, problem);
+    MsgBox(problem, MsgStyle::OkOnly, QStringLiteral("Rechenkov"));
+}
+
+QString TableProblem(const QString& path)
+{
+    if (path.isEmpty())
+        return QString();
+    const QFileInfo file(path);
+    if (!file.exists())
+        return QStringLiteral("Die Tabelle „%1“ gibt es nicht.").arg(path);
+    if (file.isDir())
+        return QStringLiteral("„%1“ ist ein Ordner, keine Tabelle.").arg(path);
+    if (!file.isFile())
+        return QStringLiteral("„%1“ ist keine gewöhnliche Datei, also keine Tabelle.").arg(path);
+    // Opening tells what the permission bits alone do not (root, access lists).
+    if (QFile probe(path); !probe.open(QIODevice::ReadOnly))
+        return QStringLiteral("Die Tabelle „%1“ lässt sich nicht lesen: es fehlt das Recht dazu.").arg(path);
+    return QString();
+}
 
 int RunWorksheets(const Request& request)
 {
@@ -135,41 +122,43 @@ int RunWorksheets(const Request& request)
     return 0;
 }
 
-bool OpenFirstWindow(const Request& request)
+bool OpenMainWindow(const QString& tableFile)
 {
-    switch (request.action) {
-    case Action::OpenTable: {
-        if (!EnterFolderOf(request.tableFile))
-            return false;
-        Form1& main = Instance<Form1>();
-        main.Show();
-        ChooseInList(*main.Datei1, QFileInfo(request.tableFile).fileName());
-        return true;
+    QString path;
+    if (!tableFile.isEmpty() && (path = EnterFolderOf(tableFile)).isEmpty())
+        return false;
+    Form1& main = Instance<Form1>();
+    main.Show();
+    if (!path.isEmpty())
+        main.OpenTableFile(path);
+    return true;
+}
+
+bool OpenEditor(const QString& tableFile)
+{
+    QString path;
+    if (!tableFile.isEmpty() && (path = EnterFolderOf(tableFile)).isEmpty())
+        return false;
+    Instance<Form1>();
+    Form2& editor = Instance<Form2>();
+    editor.Show();
+    if (!path.isEmpty())
+        editor.OpenTableFile(path);
+    return true;
+}
+
+bool OpenWorksheetsWindow(int operation, const QString& tableFile)
+{
+    if (const QString problem = TableProblem(tableFile); !problem.isEmpty()) {
+        Refuse(problem);
+        return false;
     }
-    case Action::Editor: {
-        if (!request.tableFile.isEmpty() && !EnterFolderOf(request.tableFile))
-            return false;
-        // The main window exists behind the editor, loaded and hidden, so the
-        // editor's close button hands over to it as it always does.
-        Instance<Form1>();
-        Form2& editor = Instance<Form2>();
-        editor.Show();
-        if (!request.tableFile.isEmpty())
-            ChooseInList(*editor.Datei1, QFileInfo(request.tableFile).fileName());
-        return true;
-    }
-    case Action::WorksheetsWindow: {
-        auto* dialog = new WorksheetDialog(request.operation, request.tableFile);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        // The adults' window stands alone: closing it ends the program.
-        QObject::connect(dialog, &QDialog::finished, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        dialog->show();
-        return true;
-    }
-    default:
-        Instance<Form1>().Show();
-        return true;
-    }
+    auto* dialog = new WorksheetDialog(operation, tableFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The adults' window stands alone: closing it ends the program.
+    QObject::connect(dialog, &QDialog::finished, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    dialog->show();
+    return true;
 }
 
 } // namespace cli

@@ -3,11 +3,11 @@
 #include "history/HistoryCommands.h"
 
 #include "app/FileNames.h"
+#include "app/FileWriter.h"
 #include "history/HistoryStore.h"
 #include "history/Recording.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -46,9 +46,15 @@ int RunHistoryCsv(const QString& path)
         Print(stderr, QStringLiteral("Der Lernverlauf ist leer."));
         return 1;
     }
-    QSaveFile file(LocalPath(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(store.Csv()) < 0 || !file.commit()) {
-        Print(stderr, QStringLiteral("Die Datei %1 konnte nicht geschrieben werden.").arg(QDir::toNativeSeparators(path)));
+    QString problem;
+    const files::Error error = files::WriteFile(path, files::Replace::Always, [&](files::FileWriter& file) {
+        return store.WriteCsv([&](const QByteArray& piece) { return file.Write(piece); });
+    }, &problem);
+    if (error == files::Error::NoContent)
+        problem = QStringLiteral("Der Lernverlauf konnte nicht vollständig gelesen werden; „%1“ wurde nicht geschrieben.")
+                      .arg(QDir::toNativeSeparators(path));
+    if (error != files::Error::None) {
+        Print(stderr, problem);
         return 1;
     }
     return 0;

@@ -370,7 +370,7 @@ GameStats HistoryStore::Games(const Filter& f) const
     return stats;
 }
 
-QByteArray HistoryStore::Csv() const
+bool HistoryStore::WriteCsv(const std::function<bool(const QByteArray&)>& write) const
 {
     // The byte-order mark tells spreadsheets the text is UTF-8; the
     // semicolon is the separator a German spreadsheet expects.
@@ -380,12 +380,17 @@ QByteArray HistoryStore::Csv() const
                     QStringLiteral("Eingegeben"), QStringLiteral("Richtig"), QStringLiteral("Millisekunden"),
                     QStringLiteral("Sekunden")});
     if (state_ != State::Ready)
-        return out.toUtf8();
+        return false;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.exec(QStringLiteral("SELECT zeit, kind, 'Antwort', rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms, NULL "
-                          "FROM antworten UNION ALL "
-                          "SELECT zeit, kind, 'Spiel', NULL, NULL, NULL, NULL, NULL, NULL, NULL, sekunden FROM spiele "
-                          "ORDER BY 1"));
+    // Rows are read one at a time and the text goes out in pieces, so a
+    // record of any size never stands in memory as a whole.
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT zeit, kind, 'Antwort', rechenart, reihe, zeile, erwartet, eingegeben, richtig, "
+                               "ms, NULL FROM antworten UNION ALL "
+                               "SELECT zeit, kind, 'Spiel', NULL, NULL, NULL, NULL, NULL, NULL, NULL, sekunden "
+                               "FROM spiele ORDER BY 1")))
+        return false;
+    constexpr qsizetype kPiece = 64 * 1024;
     while (q.next()) {
         const bool answer = q.value(2).toString() == QLatin1String("Antwort");
         // Seconds without their fraction and a blank for the T read as a date and time.
@@ -402,8 +407,16 @@ QByteArray HistoryStore::Csv() const
                    << q.value(10).toString();
         }
         out += CsvLine(fields);
+        if (out.size() >= kPiece) {
+            if (!write(out.toUtf8()))
+                return false;
+            out.clear();
+        }
     }
-    return out.toUtf8();
+    // A step that failed part-way is an error, never the end of the record.
+    if (q.lastError().isValid())
+        return false;
+    return write(out.toUtf8());
 }
 
 bool HistoryStore::DeleteFile(const QString& path)

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -112,8 +113,10 @@ public:
     std::vector<WeakRow> WeakRows(const Filter& f, int limit = 5, int minAnswers = 5) const;
     GameStats Games(const Filter& f) const;
 
-    // Every answer and game, oldest first, as UTF-8 CSV for a spreadsheet.
-    QByteArray Csv() const;
+    // Every answer and game, oldest first, as UTF-8 CSV for a spreadsheet,
+    // handed to `write` in pieces. False when the record could not be read
+    // to its end or `write` failed.
+    bool WriteCsv(const std::function<bool(const QByteArray&)>& write) const;
 
     // Removes the file with its journal files. The store must be closed.
     static bool DeleteFile(const QString& path);

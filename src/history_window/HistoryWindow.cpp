@@ -3,6 +3,7 @@
 
 #include "history_window/HistoryWindow.h"
 
+#include "app/FileWriter.h"
 #include "history/Recording.h"
 #include "history/School.h"
 
@@ -22,7 +23,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -336,9 +336,15 @@ void HistoryWindow::csvButton_Click()
                                                       QStringLiteral("CSV-Dateien (*.csv)"));
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(store_.Csv()) < 0 || !file.commit())
-        Inform(this, QStringLiteral("Die Datei konnte nicht gespeichert werden."), QMessageBox::Warning);
+    QString problem;
+    const files::Error error = files::WriteFile(path, files::Replace::Always, [&](files::FileWriter& file) {
+        return store_.WriteCsv([&](const QByteArray& piece) { return file.Write(piece); });
+    }, &problem);
+    if (error == files::Error::NoContent)
+        problem = QStringLiteral("Der Lernverlauf konnte nicht vollständig gelesen werden; die Datei wurde nicht "
+                                 "gespeichert.");
+    if (error != files::Error::None)
+        Inform(this, problem, QMessageBox::Warning);
 }
 
 void HistoryWindow::deleteButton_Click()

@@ -34,6 +34,11 @@ void Form1::Datei1_Click()
     Datei1->SetVisible(false);
     if (name.isEmpty())
         return;
+    OpenTableFile(name);
+}
+
+void Form1::OpenTableFile(const QString& name)
+{
     const bool loaded = rows::LoadTable(name);
     if (!loaded)
         MsgBox(QStringLiteral("Ein Ladefehler ist aufgetreten ...") + CR, MsgStyle::OkOnly,

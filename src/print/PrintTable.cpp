@@ -56,7 +56,8 @@ void SaveTableAsPdf(PrinterFactory& printers)
         if (MsgBox(replace, MsgStyle::YesNoQuestion, kTitle) != MsgResult::No)
             break;
     }
-    auto pdf = printers.PdfFile(name);
+    // The user has said yes to replacing a file of that name.
+    auto pdf = printers.PdfFile(name, files::Replace::Always);
     printout::DrawTablePage(*pdf);
     if (!pdf->EndDoc()) {
         ReportFailure();

@@ -1,8 +1,6 @@
 #include "print/PrinterService.h"
 
-#include "app/FileNames.h"
 
-#include <QBuffer>
 #include <QFontMetrics>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -11,7 +9,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +16,7 @@
 namespace {
 
 // Draws the page with QPainter on a QPrinter or, for a PDF, on a QPdfWriter
-// that writes into a QSaveFile. Twips become device dots by the device's
+// that writes through the file writer. Twips become device dots by the device's
 // resolution; fonts keep their points and lines their dots.
 class QtPrinterService final : public PrinterService {
 public:
@@ -29,21 +26,21 @@ public:
         Begin(printer_.get());
     }
 
-    // Writes the page as a PDF into `file`, which replaces its target only
-    // when the document is complete (and so gets the permissions of the file
-    // it replaces, or those of any new file). The document is built in
-    // memory and written in one piece, so a short write is seen.
-    explicit QtPrinterService(std::unique_ptr<QSaveFile> file) : file_(std::move(file))
+    // Writes the pages as a PDF through `file`, which takes its name only
+    // when the document is complete. The pages go out as they are drawn, so
+    // a stack of many pages is never held in memory.
+    explicit QtPrinterService(std::unique_ptr<files::FileWriter> file) : file_(std::move(file))
     {
-        pdf_ = std::make_unique<QPdfWriter>(&document_);
+        if (!file_->Open())
+            return;
+        pdf_ = std::make_unique<QPdfWriter>(&file_->Device());
         pdf_->setResolution(Printing::kPdfDotsPerInch);
         const double margin = Printing::kPdfMarginTwips / 1440.0;
         pdf_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                         QMarginsF(margin, margin, margin, margin), QPageLayout::Inch));
         pdf_->setTitle(QStringLiteral("Rechenkov"));
         pdf_->setCreator(QStringLiteral("Rechenkov"));
-        if (document_.open(QIODevice::WriteOnly))
-            Begin(pdf_.get());
+        Begin(pdf_.get());
     }
 
     ~QtPrinterService() override
@@ -56,7 +53,7 @@ public:
             painter_.end();
         }
         if (file_)
-            file_->cancelWriting();
+            file_->Cancel();
     }
 
     void SetFontName(const QString& name) override { font_.setFamily(name); }
@@ -108,9 +105,11 @@ public:
             return false;
         if (printer_)
             return printer_->printerState() != QPrinter::Error;
-        const QByteArray& bytes = document_.data();
-        return file_->write(bytes) == bytes.size() && file_->commit();
+        return file_->Commit();
     }
+
+    files::Error FileError() const override { return file_ ? file_->GetError() : files::Error::None; }
+    QString Problem() const override { return file_ ? file_->Problem() : QString(); }
 
 private:
     void Begin(QPaintDevice* device)
@@ -125,8 +124,7 @@ private:
     double DotsY(int twips) const { return twips * device_->logicalDpiY() / 1440.0; }
 
     std::unique_ptr<QPrinter> printer_;
-    std::unique_ptr<QSaveFile> file_;
-    QBuffer document_;
+    std::unique_ptr<files::FileWriter> file_;
     std::unique_ptr<QPdfWriter> pdf_;
     QPainter painter_;
     QPaintDevice* device_ = nullptr; // set once painting has begun
@@ -147,13 +145,9 @@ public:
         return std::make_unique<QtPrinterService>(std::move(printer));
     }
 
-    std::unique_ptr<PrinterService> PdfFile(const QString& path) override
+    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) override
     {
-        auto file = std::make_unique<QSaveFile>(LocalPath(path));
-        // Unbuffered: see SaveRowFile, a failed flush would pass unnoticed.
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return std::make_unique<QtPrinterService>(std::unique_ptr<QPrinter>());
-        return std::make_unique<QtPrinterService>(std::move(file));
+        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace));
     }
 };
 

@@ -6,6 +6,8 @@
 // system's default printer (no dialog) or a PDF file; tests install a factory
 // of their own that records the page.
 
+#include "app/FileWriter.h"
+
 #include <QString>
 
 #include <memory>
@@ -29,6 +31,10 @@ public:
     virtual bool NewPage() { return false; }
     // Hands the page over; false when the job could not be done.
     virtual bool EndDoc() = 0;
+    // For a file: what kept it from being written, and why in German (empty
+    // while nothing went wrong).
+    virtual files::Error FileError() const { return files::Error::None; }
+    virtual QString Problem() const { return QString(); }
 };
 
 // Where print jobs go: the default printer, or a PDF file when there is none.
@@ -37,9 +43,11 @@ public:
     virtual ~PrinterFactory() = default;
     virtual bool HasDefaultPrinter() = 0;
     virtual std::unique_ptr<PrinterService> DefaultPrinter() = 0;
-    // A one-document PDF on A4 at `path`; an existing file of that name is
-    // replaced only once the new one is complete.
-    virtual std::unique_ptr<PrinterService> PdfFile(const QString& path) = 0;
+    // A one-document PDF on A4 at `path`, written through files::FileWriter:
+    // with Replace::Always an existing file of that name is replaced once the
+    // new one is complete, with Replace::Never it is left alone and the
+    // service fails.
+    virtual std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) = 0;
 };
 
 namespace Printing {

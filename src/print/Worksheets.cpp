@@ -6,16 +6,9 @@
 #include "print/PrinterService.h"
 #include "rows/ColumnRules.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace worksheets {
 
@@ -64,28 +57,6 @@ bool DrawPages(PrinterService& printer, const std::vector<Table>& tables, const 
     return true;
 }
 
-// Moves the finished file to its name in one step. Without `replace` the
-// step itself refuses an existing name, so a file that appeared meanwhile is
-// never overwritten either.
-Outcome Commit(const QString& from, const QString& to, bool replace)
-{
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (replace)
-        return std::rename(source.constData(), target.constData()) == 0 ? Outcome::Done : Outcome::CannotWrite;
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return Outcome::Done;
-    if (errno == EEXIST)
-        return Outcome::FileExists;
-    if (errno != EINVAL && errno != ENOSYS)
-        return Outcome::CannotWrite;
-    // A file system without that kind of rename: a hard link refuses an existing name as well.
-    if (::link(source.constData(), target.constData()) != 0)
-        return errno == EEXIST ? Outcome::FileExists : Outcome::CannotWrite;
-    ::unlink(source.constData());
-    return Outcome::Done;
-}
-
 } // namespace
 
 std::vector<Table> RandomTables(int pages, int operation, double seed)
@@ -107,28 +78,13 @@ std::vector<Table> Copies(int pages, const Table& table)
 
 Outcome WritePdf(const std::vector<Table>& tables, const QString& path, bool replace, const Progress& progress)
 {
-    const QFileInfo target(path);
-    if (target.isDir())
-        return Outcome::CannotWrite;
-    if ((target.exists() || target.isSymLink()) && !replace)
+    auto pdf = Printing::Printers().PdfFile(path, replace ? files::Replace::Always : files::Replace::Never);
+    const bool drawn = DrawPages(*pdf, tables, progress);
+    if (drawn && pdf->EndDoc())
+        return Outcome::Done;
+    if (pdf->FileError() == files::Error::Exists)
         return Outcome::FileExists;
-    // The pages are written beside the target under a hidden name of their
-    // own; the target's name is taken only by the complete file.
-    QTemporaryFile part(target.absolutePath() + QStringLiteral("/.rechenkov-XXXXXX.part"));
-    if (!part.open())
-        return Outcome::CannotWrite;
-    part.close();
-    {
-        auto pdf = Printing::Printers().PdfFile(part.fileName());
-        if (!DrawPages(*pdf, tables, progress))
-            return Outcome::Cancelled;
-        if (!pdf->EndDoc())
-            return Outcome::CannotWrite;
-    }
-    const Outcome outcome = Commit(part.fileName(), target.absoluteFilePath(), replace);
-    if (outcome == Outcome::Done)
-        part.setAutoRemove(false);
-    return outcome;
+    return drawn || pdf->FileError() != files::Error::None ? Outcome::CannotWrite : Outcome::Cancelled;
 }
 
 Outcome Print(const std::vector<Table>& tables, const Progress& progress)

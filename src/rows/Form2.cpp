@@ -155,6 +155,11 @@ void Form2::Datei1_Click()
     const QString name = Datei1->FileName();
     if (name.isEmpty())
         return;
+    OpenTableFile(name);
+}
+
+void Form2::OpenTableFile(const QString& name)
+{
     // Digits typed next are meant for the entry; left in the file list they
     // would jump to a file whose name starts with that digit and load it.
     Text1->SetFocus();

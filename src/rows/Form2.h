@@ -75,6 +75,9 @@ public:
     void Datei1_Click();
 
     // Procedures.
+    // Loads the row file `name` (a name in the working directory or a path)
+    // as a click on it in the file list does, message and all.
+    void OpenTableFile(const QString& name);
     void UnmarkLists();
 
 private:

@@ -101,6 +101,9 @@ void Form2::BuildLayout()
     Figur2 = new Shape(this, QStringLiteral("Figur2"), 3960, 120, 1215, 420);
     Figur2->SetBorderColor(kBlack, 1);
     Figur2->SetFill(std::nullopt);
+    // Each new shape goes to the bottom; the band goes there once more, so
+    // that the box Figur2 is drawn on it rather than hidden under its fill.
+    Figur1->lower();
 
     Bild1 = MakeButton(this, "Bild1", 240, "quit.xpm");
     Bild2 = MakeButton(this, "Bild2", 960, "floppy.xpm");

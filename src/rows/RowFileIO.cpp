@@ -1,10 +1,11 @@
 // Disk side of row files; the format itself is in RowFile.cpp.
 #include "rows/RowFileIO.h"
 
+#include "app/FileWriter.h"
+
 #include "app/FileNames.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <array>
 
@@ -69,17 +70,9 @@ bool SaveRowFile(const QString& path, const QStringList& items63)
     if (bytes.empty())
         return false;
 
-    QSaveFile file(LocalPath(path));
-    // Unbuffered, so that a short write (a full disk) shows in write()'s
-    // result: a failure while a buffered QSaveFile flushes goes unnoticed by
-    // commit(), which would then replace the old file with a truncated one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return files::WriteFile(path, files::Replace::Always, [&](files::FileWriter& file) {
+               return file.Write(bytes.data(), static_cast<qint64>(bytes.size()));
+           }) == files::Error::None;
 }
 
 } // namespace rows

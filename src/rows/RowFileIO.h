@@ -1,7 +1,8 @@
 // Loading and saving row files on disk: thin Qt wrappers around the byte-level
 // reader and writer in RowFile.h. Loading streams the file in small blocks, so
 // a huge or hostile file costs no more than its first 63 fields; saving goes
-// through QSaveFile, so an existing file is only ever replaced by a complete one.
+// through the file writer, so an existing file is only ever replaced by a
+// complete one.
 #pragma once
 
 #include "rows/RowFile.h"

@@ -46,10 +46,10 @@ std::unique_ptr<PrinterService> RecordingPrinters::DefaultPrinter()
     return std::make_unique<RecordingPrinter>(pages.back(), jobsFail);
 }
 
-std::unique_ptr<PrinterService> RecordingPrinters::PdfFile(const QString& path)
+std::unique_ptr<PrinterService> RecordingPrinters::PdfFile(const QString& path, files::Replace replace)
 {
     pdfPaths.push_back(path);
-    return Printing::MakeQtPrinterFactory()->PdfFile(path);
+    return Printing::MakeQtPrinterFactory()->PdfFile(path, replace);
 }
 
 RecordingPrinters& InstallRecordingPrinters()

@@ -33,7 +33,7 @@ class RecordingPrinters final : public PrinterFactory {
 public:
     bool HasDefaultPrinter() override { return hasPrinter; }
     std::unique_ptr<PrinterService> DefaultPrinter() override;
-    std::unique_ptr<PrinterService> PdfFile(const QString& path) override;
+    std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace) override;
 
     bool hasPrinter = true;
     bool jobsFail = false;
