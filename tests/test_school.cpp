@@ -9,9 +9,14 @@
 #include "history/Recording.h"
 #include "history/School.h"
 #include "history/SchoolSender.h"
+#include "history_window/ClassWindow.h"
+#include "history_window/HistoryWindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QBuffer>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QTableWidget>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -138,6 +143,8 @@ private slots:
     void killedProgramSendsAtNextStart();
     void twoComputersAtOnce();
     void computersMayOnlyInsert();
+    void teacherSeesTheClass();
+    void administratorsCheck();
 };
 
 // Runs first, before anything in this process touches the PostgreSQL driver.
@@ -262,6 +269,17 @@ void TestSchool::killedProgramSendsAtNextStart()
     QVERIFY(st.failingSince.isValid());
     QVERIFY2(st.reason.startsWith(QStringLiteral("Der Schulserver ist nicht erreichbar.")), qPrintable(st.reason));
 
+    {
+        // The parents' window on that computer says since when and why.
+        const QProcessEnvironment env = pc.Environment(nowhere);
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            qputenv(name, env.value(QLatin1String(name)).toLocal8Bit());
+        HistoryWindow window;
+        QVERIFY2(window.notice->text().contains(QStringLiteral("konnte nichts an den Schulserver gesendet werden; 20 "
+                                                               "Einträge warten")),
+                 qPrintable(window.notice->text()));
+        QVERIFY(window.notice->text().contains(QStringLiteral("Der Schulserver ist nicht erreichbar.")));
+    }
     const QString sent = QStringLiteral("SELECT count(*) FROM rechenkov.antworten WHERE quelle = '%1'").arg(st.source);
     QCOMPARE(Scalar(sent), 0);
     QProcess next;
@@ -308,6 +326,108 @@ void TestSchool::computersMayOnlyInsert()
              qPrintable(GermanReason(wrong.lastError())));
 }
 
+void TestSchool::teacherSeesTheClass()
+{
+    // Class 5c, by hand: Anna plus 3 of 4 right (right ones 1, 2, 4 s),
+    // minus 0 of 2; Ben a+b 7 of 10, e*f 0 of 2; outside the period one
+    // answer 40 days ago and one tomorrow.
+    QStringList rows;
+    auto add = [&](const char* child, int op, const char* row, bool right, int ms, const char* when = "now() - interval '1 hour'") {
+        rows << QStringLiteral("(gen_random_uuid(), %1, 'pc', '5c', %2, '%3', %4, '%5', 1, '1', '1', %6, %7)")
+                    .arg(rows.size())
+                    .arg(QLatin1String(when), QLatin1String(child))
+                    .arg(op)
+                    .arg(QLatin1String(row), right ? QStringLiteral("true") : QStringLiteral("false"))
+                    .arg(ms);
+    };
+    add("Anna", 1, "a+b", true, 1000);
+    add("Anna", 1, "a+b", true, 4000);
+    add("Anna", 1, "a+b", true, 2000);
+    add("Anna", 1, "a+b", false, 9000);
+    add("Anna", 2, "c-e", false, 3000);
+    add("Anna", 2, "c-e", false, 3000);
+    for (int i = 0; i < 10; ++i)
+        add("Ben", 1, "a+b", i >= 3, 1500);
+    add("Ben", 3, "e*f", false, 5000);
+    add("Ben", 3, "e*f", false, 5000);
+    add("Anna", 3, "e*f", false, 5000, "now() - interval '40 days'");
+    add("Anna", 3, "e*f", false, 5000, "now() + interval '1 day'");
+    QVERIFY(QSqlQuery(Admin()).exec(QStringLiteral("INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, "
+                                                   "rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) VALUES ")
+                                    + rows.join(QLatin1Char(','))));
+
+    QTemporaryDir etc;
+    QDir(etc.path()).mkpath(QStringLiteral("Rechenkov"));
+    QSettings system(etc.filePath(QStringLiteral("Rechenkov/Rechenkov.conf")), QSettings::IniFormat);
+    system.setValue(QStringLiteral("Schule/Verbindung"), ComputerConnection());
+    system.setValue(QStringLiteral("Schule/Klasse"), QStringLiteral("5c"));
+    system.sync();
+    qputenv("XDG_CONFIG_DIRS", etc.path().toLocal8Bit());
+
+    ClassWindow window;
+    // The computer's own account reads nothing.
+    QVERIFY(!window.ConnectAs(QString(), QString()));
+    QVERIFY2(window.notice->text().startsWith(QStringLiteral("Dem Konto fehlt ein Recht")), qPrintable(window.notice->text()));
+    QVERIFY(window.ConnectAs(QStringLiteral("lehrerin"), QStringLiteral("lehrer-kennwort")));
+    QVERIFY(window.classBox->findText(QStringLiteral("5c")) >= 0);
+    window.ShowClass(QStringLiteral("5c"), 30);
+    QCOMPARE(window.childTable->rowCount(), 2);
+    QCOMPARE(window.childTable->item(0, 0)->text(), QStringLiteral("Anna"));
+    const QStringList anna{window.childTable->item(0, 1)->text(), window.childTable->item(0, 2)->text(),
+                           window.childTable->item(0, 3)->text(), window.childTable->item(0, 4)->text(),
+                           window.childTable->item(0, 5)->text(), window.childTable->item(0, 10)->text()};
+    QCOMPARE(anna, QStringList({"4", "75 %", "2,0", "2", "0 %", "c-e: 2 von 2 falsch"}));
+    QCOMPARE(window.childTable->item(1, 10)->text(), QStringLiteral("a+b: 3 von 10 falsch"));
+    // The class: most wrong answers first, whatever their share.
+    QCOMPARE(window.classWeak->text(), QStringLiteral("a+b: 4 von 14 falsch\nc-e: 2 von 2 falsch\ne*f: 2 von 2 falsch"));
+    QVERIFY(window.notice->text().isEmpty());
+
+    QSqlDatabase teacher = AddServerConnection(QStringLiteral("lehrer"), ComputerConnection(), QStringLiteral("lehrerin"),
+                                               QStringLiteral("lehrer-kennwort"));
+    QVERIFY(teacher.open());
+    ClassRecord record(QStringLiteral("lehrer"));
+    qint64 counted = 0;
+    for (const DayBar& d : record.Days(window.CurrentPeriod(), false))
+        counted += d.right + d.wrong;
+    QCOMPARE(counted, 18);
+    QBuffer csv;
+    csv.open(QIODevice::WriteOnly);
+    QVERIFY(record.WriteCsv(window.CurrentPeriod(QStringLiteral("Ben")), csv));
+    QCOMPARE(csv.data().count("\r\n"), 13);
+    QVERIFY(csv.data().contains(";5c;Ben;mal;e*f;1;1;1;nein;5000\r\n"));
+
+    // A click on a child: that child's own view.
+    emit window.childTable->cellClicked(0, 3);
+    ClassChildWindow* child = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* c = qobject_cast<ClassChildWindow*>(w))
+            child = c;
+    QVERIFY(child);
+    QCOMPARE(child->windowTitle(), QStringLiteral("Lernverlauf – Anna (5c)"));
+    QCOMPARE(child->operationTable->rowCount(), 2);
+    QCOMPARE(child->weakRows->text(), QStringLiteral("c-e: 2 von 2 falsch\na+b: 1 von 4 falsch"));
+    delete child;
+}
+
+void TestSchool::administratorsCheck()
+{
+    Computer pc;
+    QProcess check;
+    check.setProcessEnvironment(pc.Environment(ComputerConnection()));
+    check.start(QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov"), {QStringLiteral("--schule-pruefen")});
+    QVERIFY(check.waitForFinished(20000));
+    QCOMPARE(check.exitCode(), 0);
+    QVERIFY(check.readAllStandardOutput().contains("Alles in Ordnung"));
+
+    // A teacher's account on a child's computer could read every record.
+    check.setProcessEnvironment(pc.Environment(QStringLiteral("host=%1 dbname=rechenkov user=lehrerin password=lehrer-kennwort")
+                                                   .arg(qEnvironmentVariable("PGHOST"))));
+    check.start(QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov"), {QStringLiteral("--schule-pruefen")});
+    QVERIFY(check.waitForFinished(20000));
+    QCOMPARE(check.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(check.readAllStandardError()).contains(QStringLiteral("darf keine Antworten eintragen")));
+}
+
 int main(int argc, char** argv)
 {
     if (argc > 2 && QByteArray(argv[1]) == "kind")
@@ -322,7 +442,8 @@ int main(int argc, char** argv)
         std::perror("with_postgres.sh");
         return 1;
     }
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     TestSchool test;
     return QTest::qExec(&test, argc, argv);
 }
