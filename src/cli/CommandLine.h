@@ -23,11 +23,11 @@ enum class Action {
     ShowHistory,      // the practice record's window
     ExportHistoryCsv, // the practice record as a CSV file
     SetRecording,     // switch the practice record on or off
-    CheckSchool,      // check this computer's connection to the school's server
-    ShowClass,        // the teacher's window over the school's server
     ShowHelp,
     ShowVersion,
     BadUsage,
+    CheckSchool, // check this computer's connection to the school's server
+    ShowClass,   // the teacher's window over the school's server
 };
 
 struct Request {
