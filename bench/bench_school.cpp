@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -272,6 +273,40 @@ void SilentServerAtExit(const QString& folder)
     std::printf("end of the program with a server that never answers: %.2f s (target at most 2 s)\n", t.elapsed() / 1000.0);
 }
 
+// The README's picture: a generated class of 25 children over the last 30 days.
+int Screenshot(const QString& file)
+{
+    QSqlDatabase admin = Connect(QStringLiteral("admin"), QStringLiteral("host=%1 dbname=rechenkov user=postgres").arg(Host()));
+    Exec(admin, QStringLiteral(
+        "INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, kind, zeit, rechenart, reihe, zeile, "
+        "erwartet, eingegeben, richtig, ms) "
+        "SELECT gen_random_uuid(), 0, 'pc', '3b', n.name, d + time '08:30' + i * interval '40 seconds', 1 + (i / 20) % 3, "
+        "  r.reihe, 1 + i % 9, '12', '12', random() > r.fehler * n.schwer, (1500 + random() * 5000 * n.schwer)::int "
+        "FROM (SELECT name, 0.6 + (row_number() OVER ()) % 5 * 0.2 AS schwer FROM unnest(ARRAY['Anna','Ben','Clara','David',"
+        "  'Emil','Finja','Greta','Hannes','Ida','Jonas','Karla','Leon','Mia','Noah','Ole','Paula','Quentin','Rosa','Samuel',"
+        "  'Tilda','Umut','Vera','Willi','Yusuf','Zoe']) name) n, "
+        "  (SELECT d::date FROM generate_series(current_date - 29, current_date, interval '1 day') d "
+        "   WHERE extract(isodow FROM d) < 6) days(d), generate_series(1, 45) i, "
+        "  LATERAL (SELECT (ARRAY['a+b','c+e','e+f','a-b','c-e','e-f','a*b','c*f','e*f'])[1 + (i / 20) % 3 * 3 + i % 3] AS reihe, "
+        "                  0.04 + (i % 3) * 0.05 + (i / 20) % 3 * 0.04 AS fehler) r "
+        "WHERE random() < 0.9"));
+    QTemporaryDir etc;
+    QDir(etc.path()).mkpath(QStringLiteral("Rechenkov"));
+    QSettings system(etc.filePath(QStringLiteral("Rechenkov/Rechenkov.conf")), QSettings::IniFormat);
+    system.setValue(QStringLiteral("Schule/Verbindung"), QStringLiteral("host=%1 dbname=rechenkov").arg(Host()));
+    system.setValue(QStringLiteral("Schule/Klasse"), QStringLiteral("3b"));
+    system.sync();
+    qputenv("XDG_CONFIG_DIRS", etc.path().toLocal8Bit());
+    ClassWindow window;
+    window.resize(1100, 820);
+    window.userEdit->setText(QStringLiteral("frau.meier"));
+    window.ConnectAs(QStringLiteral("lehrerin"), QStringLiteral("lehrer-kennwort"));
+    window.ShowClass(QStringLiteral("3b"), 30);
+    window.show();
+    QApplication::processEvents();
+    return window.grab().save(file) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -288,6 +323,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--bild")
+        return Screenshot(QString::fromLocal8Bit(argv[2]));
     QTemporaryDir folder;
     QSqlDatabase admin = Connect(QStringLiteral("admin"), QStringLiteral("host=%1 dbname=rechenkov user=postgres").arg(Host()));
     SimulatedSchool(admin);

@@ -73,7 +73,8 @@ QChartView* DayChartView(const QString& title, QWidget* parent)
     auto* view = new QChartView(chart, parent);
     view->setObjectName(QStringLiteral("chartView"));
     view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumHeight(240);
+    // Room for the dates, written upright under a month of bars.
+    view->setMinimumHeight(340);
     return view;
 }
 
@@ -128,8 +129,10 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(labels);
-    if (labels.size() > 14)
+    if (labels.size() > 14) {
         x->setLabelsAngle(-90);
+        x->setTruncateLabels(false);
+    }
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto* y = new QValueAxis;
@@ -232,8 +235,8 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent), connection_(NextCon
     layout->addLayout(login);
     layout->addLayout(selection);
     layout->addWidget(notice);
-    layout->addWidget(childTable, 3);
-    layout->addLayout(lower, 2);
+    layout->addWidget(childTable, 1);
+    layout->addLayout(lower, 1);
     layout->addLayout(buttons);
 
     connect(connectButton, &QPushButton::clicked, this, &ClassWindow::connectButton_Click);
