@@ -6,6 +6,7 @@
 #include "history/SchoolSender.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
@@ -75,6 +76,8 @@ bool WriteState(const QString& statePath, const SendState& st)
     }
     s.setValue(QStringLiteral("Wartend"), st.waiting);
     s.sync();
+    // Like the record beside it, for its owner alone.
+    QFile::setPermissions(statePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return s.status() == QSettings::NoError;
 }
 
@@ -211,7 +214,9 @@ QString GermanReason(const QSqlError& error)
     const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).trimmed();
     auto has = [&](const char* s) { return text.contains(QLatin1String(s), Qt::CaseInsensitive); };
     QString why;
-    if (code == QLatin1String("28P01") || has("password authentication failed") || has("no password supplied")
+    if (has("driver not loaded"))
+        why = QStringLiteral("Der PostgreSQL-Treiber von Qt fehlt auf diesem Rechner (Paket libqt6sql6-psql).");
+    else if (code == QLatin1String("28P01") || has("password authentication failed") || has("no password supplied")
         || has("authentication failed"))
         why = QStringLiteral("Der Schulserver hat die Anmeldung abgelehnt (Benutzername oder Kennwort falsch?).");
     else if (code == QLatin1String("3D000") || (has("database") && has("does not exist")))
