@@ -250,6 +250,40 @@ void TestSchool::everyAnswerOnceThroughAServerStop()
              oldForm.toSecsSinceEpoch());
     QCOMPARE(Scalar(QStringLiteral("SELECT extract(epoch FROM zeit)::bigint FROM rechenkov.antworten WHERE klasse = '4a' AND lokale_id = 3001")),
              QDateTime(QDate(2026, 3, 3), QTime(5, 0), Qt::UTC).toSecsSinceEpoch());
+
+    // Everything sent again, as after a reply lost with the commit: stored once.
+    SendState lost = ReadState(o.statePath);
+    lost.answersUpTo = 0;
+    lost.answersTime.clear();
+    QVERIFY(WriteState(o.statePath, lost));
+    {
+        SchoolSender again(o);
+        again.start();
+        again.Wake();
+        QVERIFY(WaitFor([&] { return ReadState(o.statePath).answersUpTo == 3006; }));
+        QVERIFY(again.StopWithin(5000));
+    }
+    QVERIFY2(!ReadState(o.statePath).failingSince.isValid(), qPrintable(ReadState(o.statePath).reason));
+    QCOMPARE(Scalar(arrived), 3006);
+
+    // The record emptied by a parent and begun anew: its new rows take the
+    // old numbers, and still arrive.
+    QVERIFY(QSqlQuery(local).exec(QStringLiteral("DELETE FROM antworten")));
+    QVERIFY(QSqlQuery(local).exec(QStringLiteral("DELETE FROM spiele")));
+    QVERIFY(QSqlQuery(local).exec(QStringLiteral(
+        "INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
+        "VALUES ('2026-03-05T09:00:00.000+01:00', 'Ben', 1, 'a+b', 1, '3', '3', 1, 700)")));
+    QVERIFY(QSqlQuery(local).exec(QStringLiteral(
+        "INSERT INTO spiele (zeit, kind, sekunden) VALUES ('2026-03-05T09:01:00.000+01:00', 'Ben', 77)")));
+    {
+        SchoolSender anew(o);
+        anew.start();
+        anew.Wake();
+        QVERIFY(WaitFor([&] { return Scalar(QStringLiteral("SELECT count(*) FROM rechenkov.spiele WHERE sekunden = 77")) == 1; }));
+        QVERIFY(anew.StopWithin(5000));
+    }
+    QCOMPARE(Scalar(arrived), 3007);
+    QCOMPARE(Scalar(QStringLiteral("SELECT count(DISTINCT quelle) FROM rechenkov.antworten WHERE klasse = '4a'")), 2);
     local.close();
 }
 
