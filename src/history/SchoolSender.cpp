@@ -189,8 +189,12 @@ bool SchoolSender::OpenRecord()
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
     if (!db.open())
         return false;
+    // Only a record of this program ("RECK" in the file's header) with its tables.
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next() || q.value(0).toInt() < 1) {
+    if (!q.exec(QStringLiteral("SELECT (SELECT application_id FROM pragma_application_id) = 1380270923 "
+                               "AND (SELECT user_version FROM pragma_user_version) >= 1"))
+        || !q.next() || !q.value(0).toBool()) {
+        q.finish();
         db.close();
         return false;
     }
