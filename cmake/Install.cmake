@@ -57,3 +57,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)
+
+# The school's tables and roles, for the administrator to run with psql.
+install(FILES resources/schule.sql DESTINATION ${CMAKE_INSTALL_DATADIR}/rechenkov)

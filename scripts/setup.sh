@@ -14,6 +14,8 @@ packages=(
     openbox xdotool lintian
     # Worksheets printed through a real CUPS queue that writes PDF files.
     cups printer-driver-cups-pdf
+    # A school's server: the driver, and the server for the tests.
+    postgresql libqt6sql6-psql
     ${RECHENKOV_EXTRA_PACKAGES:-}
 )
 missing=()

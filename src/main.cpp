@@ -4,6 +4,7 @@
 #include "cli/Display.h"
 #include "cli/Run.h"
 #include "history/HistoryCommands.h"
+#include "history/SchoolCheck.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +33,8 @@ QStringList Arguments(int argc, char* argv[])
 
 // The window "Lernverlauf" is a program of its own beside this one (in the
 // build folder) or in the package's libexec folder; it replaces this process.
-int StartHistoryWindow(int& argc, char** argv)
+// With `option` it shows the window that option names.
+int StartHistoryWindow(int& argc, char** argv, const char* option = nullptr)
 {
     const char* self = argv[0];
     char exe[4096] = {};
@@ -40,7 +42,7 @@ int StartHistoryWindow(int& argc, char** argv)
     const std::string dir = length > 0 ? std::filesystem::path(exe).parent_path().string() : std::string(".");
     for (const std::string& candidate : {dir + "/rechenkov-verlauf", dir + "/../libexec/rechenkov/rechenkov-verlauf"}) {
         if (access(candidate.c_str(), X_OK) == 0) {
-            execl(candidate.c_str(), self, static_cast<char*>(nullptr));
+            execl(candidate.c_str(), self, option, static_cast<char*>(nullptr));
             break;
         }
     }
@@ -110,6 +112,8 @@ int main(int argc, char* argv[])
                           [&] { return cli::OpenWorksheetsWindow(request.operation, request.tableFile); });
     // A program of its own, which checks for a display itself.
     case Action::ShowHistory: return StartHistoryWindow(argc, argv);
+    case Action::ShowClass: return StartHistoryWindow(argc, argv, "--klasse");
+    case Action::CheckSchool: return WithoutWindow(argc, argv, [] { return school::RunSchoolCheck(); });
     }
     return 1; // not reached: every action returns from its case
 }

@@ -92,10 +92,12 @@ Request Parse(const QStringList& arguments)
     const QCommandLineOption key(QStringLiteral("loesungen"));
     const QCommandLineOption fromRecord(QStringLiteral("aus-verlauf"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption printer(QStringLiteral("drucker"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption schoolCheck(QStringLiteral("schule-pruefen"));
+    const QCommandLineOption schoolClass(QStringLiteral("klasse"));
 
     QCommandLineParser parser;
     parser.addOptions({help, version, editor, sheets, operation, table, output, replace, history, csv, recording, pairs,
-                       key, fromRecord, printer});
+                       key, fromRecord, printer, schoolCheck, schoolClass});
     if (!parser.parse(QStringList{QStringLiteral("rechenkov")} + Expanded(arguments)))
         return Bad(ParserError(parser));
 
@@ -112,7 +114,8 @@ Request Parse(const QStringList& arguments)
         if (parser.optionNames().count(name) > 1)
             return Bad(QStringLiteral("„%1“ ist mehrmals angegeben.").arg(Dashed(name)));
 
-    const QList<const QCommandLineOption*> actions = {&editor, &sheets, &history, &csv, &recording};
+    const QList<const QCommandLineOption*> actions = {&editor, &sheets, &history, &csv, &recording, &schoolCheck,
+                                                      &schoolClass};
     QStringList chosen;
     for (const QCommandLineOption* a : actions)
         if (parser.isSet(*a))
@@ -134,10 +137,15 @@ Request Parse(const QStringList& arguments)
         return Bad(QStringLiteral("Zu viele Angaben: „%1“.").arg(positional.mid(1).join(QLatin1Char(' '))));
     const QString given = positional.value(0);
 
-    if (parser.isSet(history) || parser.isSet(csv) || parser.isSet(recording)) {
+    if (parser.isSet(history) || parser.isSet(csv) || parser.isSet(recording) || parser.isSet(schoolCheck)
+        || parser.isSet(schoolClass)) {
         if (!given.isEmpty())
             return Bad(QStringLiteral("Unerwartete Angabe „%1“.").arg(given));
-        if (parser.isSet(history)) {
+        if (parser.isSet(schoolCheck)) {
+            r.action = Action::CheckSchool;
+        } else if (parser.isSet(schoolClass)) {
+            r.action = Action::ShowClass;
+        } else if (parser.isSet(history)) {
             r.action = Action::ShowHistory;
         } else if (parser.isSet(csv)) {
             r.action = Action::ExportHistoryCsv;
@@ -234,6 +242,7 @@ QString ShortUsage()
         "                  [--ausgabe DATEI.pdf [--ersetzen] | --drucker NAME]\n"
         "        rechenkov --arbeitsblaetter [--rechenart ART | --tabelle TABELLE.LST]\n"
         "        rechenkov --verlauf | --verlauf-csv DATEI.csv | --aufzeichnung an|aus\n"
+        "        rechenkov --klasse | --schule-pruefen\n"
         "        rechenkov --help | --version\n");
 }
 
@@ -269,6 +278,8 @@ QString HelpText()
         "  --verlauf                zeigt den Lernverlauf\n"
         "  --verlauf-csv DATEI.csv  schreibt den Lernverlauf als CSV-Datei\n"
         "  --aufzeichnung an|aus    den Lernverlauf aufzeichnen (an) oder nicht (aus)\n"
+        "  --klasse                 zeigt den Klassenverlauf vom Schulserver\n"
+        "  --schule-pruefen         prüft die Verbindung dieses Rechners zum Schulserver\n"
         "  -h, --help               zeigt diese Hilfe\n"
         "  -v, --version            zeigt die Version\n"
         "\n"

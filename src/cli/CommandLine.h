@@ -30,6 +30,8 @@ enum class Action {
     ShowHelp,
     ShowVersion,
     BadUsage,
+    CheckSchool, // check this computer's connection to the school's server
+    ShowClass,   // the teacher's window over the school's server
 };
 
 struct Request {

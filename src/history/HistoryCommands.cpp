@@ -6,6 +6,7 @@
 #include "app/FileWriter.h"
 #include "history/HistoryStore.h"
 #include "history/Recording.h"
+#include "history/School.h"
 
 #include <QDir>
 
@@ -28,6 +29,13 @@ int RunRecordingSwitch(bool on)
 {
     if (!SetRecordingOn(on)) {
         Print(stderr, QStringLiteral("Die Einstellung konnte nicht gespeichert werden."));
+        return 1;
+    }
+    // On a school's computer the school's setting wins: saying "aus" there
+    // would be a promise the program does not keep.
+    if (!on && school::Configured()) {
+        Print(stderr, QStringLiteral("Aufzeichnung des Lernverlaufs: an. Die Schule hat sie für diesen Computer "
+                                     "eingeschaltet (Abschnitt [Schule] der Systemeinstellungen)."));
         return 1;
     }
     Print(stdout, on ? QStringLiteral("Aufzeichnung des Lernverlaufs: an")

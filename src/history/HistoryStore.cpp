@@ -489,6 +489,13 @@ bool HistoryStore::CreateOrUpgrade(int fromVersion)
     return true;
 }
 
+void HistoryStore::SetAutoCheckpoint(bool on)
+{
+    if (state_ == State::Ready)
+        QSqlQuery(QSqlDatabase::database(connection_, false))
+            .exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(on ? 1000 : 0));
+}
+
 bool HistoryStore::RecordAnswer(const AnswerRecord& a)
 {
     if (state_ != State::Ready || !writable_)

@@ -127,6 +127,10 @@ public:
     // been set aside or removed meanwhile).
     bool StillAtPath() const;
 
+    // SQLite's automatic checkpoint of the log, on by default; off when
+    // another thread checkpoints instead.
+    void SetAutoCheckpoint(bool on);
+
     // Each in a transaction of its own; false (and WriteFailed or Corrupt) when it could not be written.
     bool RecordAnswer(const AnswerRecord& a);
     bool RecordGame(const GameRecord& g);

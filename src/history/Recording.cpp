@@ -7,6 +7,7 @@
 #include "history/Recording.h"
 
 #include "history/HistoryStore.h"
+#include "history/School.h"
 #include "rows/ColumnRules.h"
 
 #include <QCoreApplication>
@@ -132,6 +133,9 @@ HistoryStore* Store(const QString& damaged)
         static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
         Q_UNUSED(closedAtExit);
         g_store = std::move(store);
+        // With a school server the sender thread checkpoints the log.
+        if (school::Configured())
+            g_store->SetAutoCheckpoint(false);
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
         StartCheck(path);
@@ -148,7 +152,8 @@ HistoryStore* Store(const QString& damaged)
 bool SwitchOn(QString* damaged)
 {
     const QSettings s = Settings();
-    if (!s.value(kSwitchKey, false).toBool())
+    // A school's setting for the computer wins over the user's switch.
+    if (!school::Configured() && !s.value(kSwitchKey, false).toBool())
         return false;
     *damaged = s.value(kDamagedKey).toString();
     return true;
@@ -160,13 +165,21 @@ void Write(const std::function<bool(HistoryStore&)>& write)
     if (!SwitchOn(&damaged))
         return;
     HistoryStore* store = Store(damaged);
-    if (store && !write(*store))
+    if (!store)
+        return;
+    if (write(*store))
+        school::RecordChanged();
+    else
         Pause(HistoryStore::Identity(store->Path()), store->Problem());
 }
 
 } // namespace
 
-bool RecordingOn() { return Settings().value(kSwitchKey, false).toBool(); }
+bool RecordingOn()
+{
+    // A school's setting for the computer wins over the user's switch.
+    return school::Configured() || Settings().value(kSwitchKey, false).toBool();
+}
 
 bool SetRecordingOn(bool on)
 {
@@ -180,6 +193,8 @@ QString StartName(const QString& fallback)
     g_child = fallback;
     if (!RecordingOn())
         return fallback;
+    // Answers a killed run could not send leave now.
+    school::RecordChanged();
     const QString name = Settings().value(kNameKey).toString();
     if (!name.isEmpty())
         g_child = name;

@@ -6,6 +6,7 @@
 
 #include "app/FileWriter.h"
 #include "history/Recording.h"
+#include "history/School.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -226,8 +227,14 @@ void HistoryWindow::Reload()
 void HistoryWindow::ShowRecordState()
 {
     const bool on = RecordingOn();
-    recordState->setText(on ? QStringLiteral("Aufzeichnung: an") : QStringLiteral("Aufzeichnung: aus"));
+    // On a school's computer the school's setting holds; the user's switch
+    // would change nothing.
+    const bool bySchool = school::Configured();
+    recordState->setText(bySchool ? QStringLiteral("Aufzeichnung: an (von der Schule eingestellt)")
+                         : on     ? QStringLiteral("Aufzeichnung: an")
+                                  : QStringLiteral("Aufzeichnung: aus"));
     recordButton->setText(on ? QStringLiteral("Aufzeichnung &ausschalten") : QStringLiteral("Aufzeichnung &einschalten"));
+    recordButton->setEnabled(!bySchool);
 }
 
 void HistoryWindow::ShowNotice()
@@ -253,6 +260,9 @@ void HistoryWindow::ShowNotice()
         lines << QStringLiteral("„Kopie aufheben und neu beginnen ...“ legt die Datei unter neuem Namen beiseite; "
                                 "danach beginnt ein neuer Lernverlauf.");
     setAsideButton->setVisible(setAside);
+    const QString sending = school::SendingProblem();
+    if (!sending.isEmpty())
+        lines << sending;
     notice->setText(lines.join(QLatin1Char('\n')));
     notice->setVisible(!lines.isEmpty());
 }

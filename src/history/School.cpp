@@ -1,0 +1,244 @@
+// The school's settings, the sending state file, and the one sender of a run.
+
+#include "history/School.h"
+
+#include "history/HistoryStore.h"
+#include "history/SchoolSender.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSysInfo>
+
+#include <memory>
+
+namespace school {
+
+namespace {
+
+SchoolSender* g_sender = nullptr;
+
+QString Quoted(const QString& value)
+{
+    QString v = value;
+    v.replace(QLatin1String("\\"), QLatin1String("\\\\")).replace(QLatin1String("'"), QLatin1String("\\'"));
+    return QLatin1Char('\'') + v + QLatin1Char('\'');
+}
+
+} // namespace
+
+Settings ReadSettings()
+{
+    // Only the system-wide file counts: a child's own settings cannot point
+    // the computer at another server.
+    QSettings s(QSettings::SystemScope, QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov"));
+    return {s.value(QStringLiteral("Schule/Verbindung")).toString(), s.value(QStringLiteral("Schule/Klasse")).toString()};
+}
+
+bool Configured() { return ReadSettings().Configured(); }
+
+QString StatePath(const QString& recordPath)
+{
+    return QFileInfo(recordPath).absolutePath() + QStringLiteral("/schule-versand.ini");
+}
+
+SendState ReadState(const QString& statePath)
+{
+    QSettings s(statePath, QSettings::IniFormat);
+    SendState st;
+    st.source = s.value(QStringLiteral("Quelle")).toString();
+    st.answersUpTo = s.value(QStringLiteral("Antworten/Bis"), 0).toLongLong();
+    st.answersTime = s.value(QStringLiteral("Antworten/Zeit")).toString();
+    st.gamesUpTo = s.value(QStringLiteral("Spiele/Bis"), 0).toLongLong();
+    st.gamesTime = s.value(QStringLiteral("Spiele/Zeit")).toString();
+    st.failingSince = QDateTime::fromString(s.value(QStringLiteral("Stoerung/Seit")).toString(), Qt::ISODate);
+    st.reason = s.value(QStringLiteral("Stoerung/Grund")).toString();
+    st.waiting = s.value(QStringLiteral("Wartend"), 0).toLongLong();
+    return st;
+}
+
+bool WriteState(const QString& statePath, const SendState& st)
+{
+    QSettings s(statePath, QSettings::IniFormat);
+    s.setValue(QStringLiteral("Quelle"), st.source);
+    s.setValue(QStringLiteral("Antworten/Bis"), st.answersUpTo);
+    s.setValue(QStringLiteral("Antworten/Zeit"), st.answersTime);
+    s.setValue(QStringLiteral("Spiele/Bis"), st.gamesUpTo);
+    s.setValue(QStringLiteral("Spiele/Zeit"), st.gamesTime);
+    if (st.failingSince.isValid()) {
+        s.setValue(QStringLiteral("Stoerung/Seit"), st.failingSince.toString(Qt::ISODate));
+        s.setValue(QStringLiteral("Stoerung/Grund"), st.reason);
+    } else {
+        s.remove(QStringLiteral("Stoerung"));
+    }
+    s.setValue(QStringLiteral("Wartend"), st.waiting);
+    s.sync();
+    // Like the record beside it, for its owner alone.
+    QFile::setPermissions(statePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return s.status() == QSettings::NoError;
+}
+
+QString SendingProblem()
+{
+    if (!Configured())
+        return QString();
+    const SendState st = ReadState(StatePath(history::DefaultHistoryPath()));
+    if (!st.failingSince.isValid())
+        return QString();
+    const QLocale de(QLocale::German, QLocale::Germany);
+    return QStringLiteral("Seit %1 konnte nichts an den Schulserver gesendet werden; %2 Einträge warten auf "
+                          "diesem Rechner und werden nachgeschickt.\n%3")
+        .arg(de.toString(st.failingSince.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm")))
+        .arg(st.waiting)
+        .arg(st.reason);
+}
+
+void RecordChanged()
+{
+    if (!g_sender) {
+        const Settings settings = ReadSettings();
+        if (!settings.Configured())
+            return;
+        SchoolSender::Options o;
+        o.recordPath = history::DefaultHistoryPath();
+        o.statePath = StatePath(o.recordPath);
+        o.connection = settings.connection;
+        o.klasse = settings.klasse;
+        o.computer = QSysInfo::machineHostName();
+        g_sender = new SchoolSender(o);
+        g_sender->start(QThread::LowPriority);
+        // Qt SQL's plugins are gone once the application object is, so the
+        // last attempt is made while it still lives.
+        qAddPostRoutine(StopSending);
+    }
+    g_sender->Wake();
+}
+
+bool Sending() { return g_sender != nullptr; }
+
+void StopSending()
+{
+    if (!g_sender)
+        return;
+    if (g_sender->StopWithin(2000))
+        delete g_sender;
+    // Otherwise the thread is still waiting on the network: it is left to end
+    // with the process rather than make the child wait.
+    g_sender = nullptr;
+}
+
+bool SplitConnection(const QString& connection, ConnectionParts& parts)
+{
+    // libpq's syntax: key = value pairs, a value either bare or in single
+    // quotes with backslash escapes.
+    parts = {};
+    QStringList kept;
+    int i = 0;
+    const int n = connection.size();
+    auto skipSpace = [&] {
+        while (i < n && connection[i].isSpace())
+            ++i;
+    };
+    while (true) {
+        skipSpace();
+        if (i >= n)
+            break;
+        const int keyStart = i;
+        while (i < n && connection[i] != QLatin1Char('=') && !connection[i].isSpace())
+            ++i;
+        const QString key = connection.mid(keyStart, i - keyStart);
+        skipSpace();
+        if (i >= n || connection[i] != QLatin1Char('=') || key.isEmpty())
+            return false;
+        ++i;
+        skipSpace();
+        QString value;
+        if (i < n && connection[i] == QLatin1Char('\'')) {
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (connection[i] == QLatin1Char('\\') && i + 1 < n) {
+                    value += connection[i + 1];
+                    i += 2;
+                } else if (connection[i] == QLatin1Char('\'')) {
+                    ++i;
+                    closed = true;
+                    break;
+                } else {
+                    value += connection[i++];
+                }
+            }
+            if (!closed)
+                return false;
+        } else {
+            while (i < n && !connection[i].isSpace())
+                value += connection[i++];
+        }
+        if (key == QLatin1String("user"))
+            parts.user = value;
+        else if (key == QLatin1String("password"))
+            parts.password = value;
+        else
+            kept << key + QLatin1Char('=') + Quoted(value);
+    }
+    // A server that does not answer must not hold up the end of the program for long.
+    if (!connection.contains(QLatin1String("connect_timeout")))
+        kept << QStringLiteral("connect_timeout=5");
+    if (!connection.contains(QLatin1String("application_name")))
+        kept << QStringLiteral("application_name=rechenkov");
+    parts.options = kept.join(QLatin1Char(' '));
+    return true;
+}
+
+QSqlDatabase AddServerConnection(const QString& name, const QString& connection, const QString& user,
+                                 const QString& password)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    ConnectionParts parts;
+    if (!SplitConnection(connection, parts))
+        parts.options = QStringLiteral("invalid-connection-string=1"); // libpq then refuses it with its own words
+    // Qt passes user and password quoted, so any character may be in them;
+    // in the options it would read a ';' as a separator.
+    db.setConnectOptions(parts.options);
+    db.setUserName(user.isEmpty() ? parts.user : user);
+    db.setPassword(user.isEmpty() && password.isEmpty() ? parts.password : password);
+    return db;
+}
+
+QString GermanReason(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).trimmed();
+    auto has = [&](const char* s) { return text.contains(QLatin1String(s), Qt::CaseInsensitive); };
+    QString why;
+    if (has("driver not loaded"))
+        why = QStringLiteral("Der PostgreSQL-Treiber von Qt fehlt auf diesem Rechner (Paket libqt6sql6-psql).");
+    else if (code == QLatin1String("28P01") || has("password authentication failed") || has("no password supplied")
+        || has("authentication failed"))
+        why = QStringLiteral("Der Schulserver hat die Anmeldung abgelehnt (Benutzername oder Kennwort falsch?).");
+    else if (code == QLatin1String("3D000") || (has("database") && has("does not exist")))
+        why = QStringLiteral("Die Datenbank auf dem Schulserver gibt es nicht.");
+    else if (has("role") && has("does not exist"))
+        why = QStringLiteral("Den Benutzer gibt es auf dem Schulserver nicht.");
+    else if (code == QLatin1String("42501") || has("permission denied"))
+        why = QStringLiteral("Dem Konto fehlt ein Recht auf dem Schulserver (Rolle rechenkov_kind bzw. rechenkov_lehrer).");
+    else if (code == QLatin1String("42P01") || code == QLatin1String("3F000") || has("relation")
+             || has("schema"))
+        why = QStringLiteral("Auf dem Schulserver fehlen die Tabellen von Rechenkov (schule.sql einspielen).");
+    else if (has("service") && (has("not found") || has("definition")))
+        why = QStringLiteral("Der Dienst der Verbindung ist in pg_service.conf nicht beschrieben.");
+    else if (has("invalid-connection-string") || has("invalid connection option") || has("missing \"=\"")
+             || has("unterminated quoted string"))
+        why = QStringLiteral("Die Einstellung Verbindung= im Abschnitt [Schule] ist nicht lesbar.");
+    else if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57")) || has("connect")
+             || has("timeout") || has("host name") || has("No such file") || has("closed"))
+        why = QStringLiteral("Der Schulserver ist nicht erreichbar.");
+    else
+        why = QStringLiteral("Der Schulserver hat die Einträge nicht angenommen.");
+    return text.isEmpty() ? why : why + QLatin1Char('\n') + text.simplified();
+}
+
+} // namespace school

@@ -1,0 +1,73 @@
+#pragma once
+// A school's record on its own PostgreSQL server, as the rest of the program
+// sees it: the computer's settings (system-wide, section [Schule]), the
+// sending state the adults' windows show, and the few calls the recording
+// makes. Where [Schule] is absent none of this loads a driver or opens a
+// connection.
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QString>
+
+class QSqlDatabase;
+
+namespace school {
+
+// The computer's settings: /etc/xdg/Rechenkov/Rechenkov.conf (or the same
+// path under XDG_CONFIG_DIRS), section [Schule].
+struct Settings {
+    QString connection; // Verbindung=: a libpq connection string ("host=... dbname=... user=...", "service=...")
+    QString klasse;     // Klasse=: optional, such as "3b"
+    bool Configured() const { return !connection.trimmed().isEmpty(); }
+};
+Settings ReadSettings();
+// Whether this computer sends to a school server; then recording is on for everyone.
+bool Configured();
+
+// What the sender last knew, kept in a small file beside the local record so
+// that the windows of any later run can read it.
+struct SendState {
+    QString source;       // a random id of the local record: the rows' key on the server with their row number
+    qint64 answersUpTo = 0; // the last answer's row number the server holds
+    QString answersTime;  // that row's time as stored, to notice a record emptied or replaced meanwhile
+    qint64 gamesUpTo = 0;
+    QString gamesTime;
+    QDateTime failingSince; // invalid while sending works
+    QString reason;       // why nothing could be sent, in German
+    qint64 waiting = 0;   // answers and games not yet on the server after the last attempt
+};
+QString StatePath(const QString& recordPath);
+SendState ReadState(const QString& statePath);
+bool WriteState(const QString& statePath, const SendState& state);
+
+// For the windows: since when nothing could be sent and why; empty while
+// sending works or no school is configured.
+QString SendingProblem();
+
+// Called by the recording whenever the local record may hold something new
+// (after each answer and game, and when the main window starts). Starts the
+// sender thread on first use when a school is configured; wakes it otherwise.
+void RecordChanged();
+// Whether this run has started the sender; it then also checkpoints the local
+// record's log, so the recording turns SQLite's automatic checkpoint off.
+bool Sending();
+// The last attempt to send at the program's end, waiting at most two seconds.
+void StopSending();
+
+// The connection string split for Qt's driver: Qt adds it after the parts it
+// is given itself, so a user or password given there is taken out and
+// returned apart. False when it cannot be read (an unclosed quote).
+struct ConnectionParts {
+    QString options;
+    QString user;
+    QString password;
+};
+bool SplitConnection(const QString& connection, ConnectionParts& parts);
+// Adds a QPSQL connection of that name (not opened). The user and password,
+// when given, replace those of the connection string.
+QSqlDatabase AddServerConnection(const QString& name, const QString& connection, const QString& user = QString(),
+                                 const QString& password = QString());
+// What went wrong with the server, in German, with the technical detail on a line of its own.
+QString GermanReason(const QSqlError& error);
+
+} // namespace school
