@@ -195,8 +195,9 @@ void TestSchool::everyAnswerOnceThroughAServerStop()
     local.setDatabaseName(record);
     QVERIFY(local.open());
     QVERIFY(QSqlQuery(local).exec(QStringLiteral(
-        "INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
-        "VALUES ('2026-03-03T10:00:00.000+05:00', 'Ben', 2, 'c-e', 2, '3', '4', 0, 1500)")));
+        "INSERT INTO antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
+        "VALUES ('2026-03-03T10:00:00.000+05:00', %1, 'Ben', 2, 'c-e', 2, '3', '4', 0, 1500)")
+        .arg(QDateTime(QDate(2026, 3, 3), QTime(5, 0), Qt::UTC).toMSecsSinceEpoch())));
 
     SchoolSender::Options o;
     o.recordPath = record;
@@ -226,8 +227,9 @@ void TestSchool::everyAnswerOnceThroughAServerStop()
     QSqlDatabase::removeDatabase(QStringLiteral("sperre"));
     for (int i = 0; i < 5; ++i) // answers go on while the server is down
         QVERIFY(QSqlQuery(local).exec(QStringLiteral(
-            "INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
-            "VALUES ('2026-03-04T08:00:00.000', 'Ben', 3, 'a*b', 1, '6', '6', 1, 800)")));
+            "INSERT INTO antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
+            "VALUES ('2026-03-04T08:00:00.000', %1, 'Ben', 3, 'a*b', 1, '6', '6', 1, 800)")
+            .arg(QDateTime(QDate(2026, 3, 4), QTime(8, 0)).toMSecsSinceEpoch())));
     sender.Wake();
     QVERIFY(WaitFor([&] { return ReadState(o.statePath).failingSince.isValid(); }));
     const SendState down = ReadState(o.statePath);
@@ -266,15 +268,16 @@ void TestSchool::everyAnswerOnceThroughAServerStop()
     QVERIFY2(!ReadState(o.statePath).failingSince.isValid(), qPrintable(ReadState(o.statePath).reason));
     QCOMPARE(Scalar(arrived), 3006);
 
-    // The record emptied by a parent and begun anew: its new rows take the
-    // old numbers, and still arrive.
+    // The record emptied by a parent and begun anew still arrives.
     QVERIFY(QSqlQuery(local).exec(QStringLiteral("DELETE FROM antworten")));
     QVERIFY(QSqlQuery(local).exec(QStringLiteral("DELETE FROM spiele")));
     QVERIFY(QSqlQuery(local).exec(QStringLiteral(
-        "INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
-        "VALUES ('2026-03-05T09:00:00.000+01:00', 'Ben', 1, 'a+b', 1, '3', '3', 1, 700)")));
+        "INSERT INTO antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms) "
+        "VALUES ('2026-03-05T09:00:00.000+01:00', %1, 'Ben', 1, 'a+b', 1, '3', '3', 1, 700)")
+        .arg(QDateTime(QDate(2026, 3, 5), QTime(8, 0), Qt::UTC).toMSecsSinceEpoch())));
     QVERIFY(QSqlQuery(local).exec(QStringLiteral(
-        "INSERT INTO spiele (zeit, kind, sekunden) VALUES ('2026-03-05T09:01:00.000+01:00', 'Ben', 77)")));
+        "INSERT INTO spiele (zeit, utc, kind, sekunden) VALUES ('2026-03-05T09:01:00.000+01:00', %1, 'Ben', 77)")
+        .arg(QDateTime(QDate(2026, 3, 5), QTime(8, 1), Qt::UTC).toMSecsSinceEpoch())));
     {
         SchoolSender anew(o);
         anew.start();
