@@ -61,6 +61,18 @@ void Inform(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMess
     box.exec();
 }
 
+// A question with "Ja" and "Nein", "Nein" the default: whether the answer was yes.
+bool Ask(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Lernverlauf"), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 } // namespace
 
 HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultHistoryPath())
@@ -495,15 +507,8 @@ void HistoryWindow::csvButton_Click()
 
 void HistoryWindow::deleteButton_Click()
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Lernverlauf"),
-                    QStringLiteral("Den ganzen Lernverlauf aller Kinder löschen?\n"
-                                   "Das lässt sich nicht rückgängig machen."),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
-    box.setDefaultButton(QMessageBox::No);
-    if (box.exec() != QMessageBox::Yes)
+    if (!Ask(this, QStringLiteral("Den ganzen Lernverlauf aller Kinder löschen?\n"
+                                  "Das lässt sich nicht rückgängig machen.")))
         return;
     // The rows go, the file stays: a child's program recording meanwhile
     // goes on writing into the same file, and nothing of it is lost.
@@ -521,15 +526,8 @@ void HistoryWindow::deleteButton_Click()
 
 void HistoryWindow::setAsideButton_Click()
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Lernverlauf"),
-                    QStringLiteral("Die Datei bekommt einen neuen Namen und bleibt im selben Ordner liegen; "
-                                   "die Aufzeichnung beginnt einen neuen Lernverlauf.\nFortfahren?"),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
-    box.setDefaultButton(QMessageBox::No);
-    if (box.exec() != QMessageBox::Yes)
+    if (!Ask(this, QStringLiteral("Die Datei bekommt einen neuen Namen und bleibt im selben Ordner liegen; "
+                                  "die Aufzeichnung beginnt einen neuen Lernverlauf.\nFortfahren?")))
         return;
     store_.Close();
     QString kept;
