@@ -354,12 +354,9 @@ bool HistoryStore::Open(bool create)
     if (!db.open())
         return FailFrom(db.lastError(), State::CannotOpen);
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return FailFrom(q.lastError(), State::CannotOpen);
-    const int version = q.value(0).toInt();
-    q.finish();
-    if (version > kSchemaVersion)
-        return Fail(State::Newer, QString());
+    int version = 0;
+    if (!ReadVersion(q, &version))
+        return false;
     if (version < kSchemaVersion && !CreateOrUpgrade(version))
         return false;
     // Made after the file has its mark on the first page, so the mark is in the file itself.
@@ -370,6 +367,15 @@ bool HistoryStore::Open(bool create)
     state_ = State::Ready;
     detail_.clear();
     return true;
+}
+
+bool HistoryStore::ReadVersion(QSqlQuery& q, int* version)
+{
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return FailFrom(q.lastError(), State::CannotOpen);
+    *version = q.value(0).toInt();
+    q.finish();
+    return *version <= kSchemaVersion || Fail(State::Newer, QString());
 }
 
 bool HistoryStore::OpenForReading(bool check)
@@ -400,12 +406,9 @@ bool HistoryStore::OpenForReading(bool check)
     if (!db.open())
         return FailFrom(db.lastError(), State::CannotOpen);
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return FailFrom(q.lastError(), State::CannotOpen);
-    const int version = q.value(0).toInt();
-    q.finish();
-    if (version > kSchemaVersion)
-        return Fail(State::Newer, QString());
+    int version = 0;
+    if (!ReadVersion(q, &version))
+        return false;
     if (version < 1)
         return Fail(State::Missing, QString());
     if (check) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 class QSqlError;
+class QSqlQuery;
 
 namespace history {
 
@@ -175,6 +176,9 @@ private:
     void ReadError(const QSqlError& e) const;
     bool CreateOrUpgrade(int fromVersion);
     bool ReadOldSchema();
+    // Reads the file's schema version into `*version`; false (CannotOpen, or
+    // Newer for a file of a later program) when it cannot be used.
+    bool ReadVersion(QSqlQuery& q, int* version);
 
     QString path_;
     QString connection_;
