@@ -2,22 +2,30 @@
 # Installs the Debian packages Rechenkov needs to build, run and test, if any
 # are missing: apt-get as root, sudo otherwise.
 set -euo pipefail
+# ./run needs what builds and runs the program; ./test (argument "test")
+# adds what the tests need: servers, a print queue, window managers, X tools.
 packages=(
     qt6-base-dev qt6-translations-l10n cmake ninja-build g++ pkg-config
     # The practice record: SQLite driver and charts. Qt Charts' CMake files
     # need the OpenGL module's, which its package does not pull in.
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
-    xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
-    # For tests only: a window manager and a keyboard for the real windows on a
-    # virtual X server, and lintian for the package.
-    openbox xdotool lintian
-    # Worksheets printed through a real CUPS queue that writes PDF files.
-    cups printer-driver-cups-pdf
-    # A school's server: the driver, and the server for the tests.
-    postgresql libqt6sql6-psql
-    ${RECHENKOV_EXTRA_PACKAGES:-}
+    # A school's server: only the client driver, never a server.
+    libqt6sql6-psql
 )
+if [ "${1:-run}" = test ]; then
+    packages+=(
+        xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
+        # A window manager and a keyboard for the real windows on a virtual X
+        # server, and lintian for the package.
+        openbox xdotool lintian
+        # Worksheets printed through a real CUPS queue that writes PDF files.
+        cups printer-driver-cups-pdf
+        # The school's server for the tests.
+        postgresql
+    )
+fi
+packages+=(${RECHENKOV_EXTRA_PACKAGES:-})
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

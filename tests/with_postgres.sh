@@ -15,7 +15,7 @@ sql="$here/../resources/schule.sql"
 
 bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
 if [ -z "$bindir" ] || [ ! -x "$bindir/initdb" ]; then
-    echo "PostgreSQL fehlt (Debian-Paket postgresql; scripts/setup.sh installiert es)." >&2
+    echo "PostgreSQL fehlt (Debian-Paket postgresql; ./test installiert es)." >&2
     exit 1
 fi
 
