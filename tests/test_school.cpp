@@ -5,12 +5,17 @@
 // child's program sends at its next start; two computers send at once; the
 // computers' account may only insert; and the teacher's queries.
 
+#include "TestSupport.h"
+#include "app/Application.h"
+#include "app/PictureBox.h"
+#include "app/Windows.h"
 #include "history/HistoryStore.h"
 #include "history/Recording.h"
 #include "history/School.h"
 #include "history/SchoolSender.h"
 #include "history_window/ClassWindow.h"
 #include "history_window/HistoryWindow.h"
+#include "main_window/Form1.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -133,6 +138,27 @@ int RunChild(int argc, char** argv)
     return 0;
 }
 
+// The real main window: records `answers` answers for Nora, says "fertig",
+// and at a line on standard input quits by its button, answering yes.
+int QuitByButton(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    PrepareApplication(app);
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    dialogs->answers.push_back(MsgResult::Yes);
+    SetDialogService(std::move(dialogs));
+    Form1& main = Instance<Form1>();
+    main.Show();
+    for (int i = 0; i < std::atoi(argv[2]); ++i)
+        RecordAnswer(QStringLiteral("Nora"), 1, 3, 1, QStringLiteral("12"), QStringLiteral("12"));
+    std::printf("fertig\n");
+    std::fflush(stdout);
+    char line[8];
+    if (std::fgets(line, sizeof line, stdin))
+        QTest::mouseClick(main.Bild1, Qt::LeftButton);
+    return 3; // the button ends the process before this
+}
+
 } // namespace
 
 class TestSchool : public QObject {
@@ -141,6 +167,7 @@ private slots:
     void withoutSchoolNothingLoads();
     void everyAnswerOnceThroughAServerStop();
     void killedProgramSendsAtNextStart();
+    void quitButtonSendsWhatWaits();
     void twoComputersAtOnce();
     void computersMayOnlyInsert();
     void teacherSeesTheClass();
@@ -327,6 +354,26 @@ void TestSchool::killedProgramSendsAtNextStart()
     QVERIFY(!ReadState(StatePath(pc.Record())).failingSince.isValid());
 }
 
+void TestSchool::quitButtonSendsWhatWaits()
+{
+    Computer pc;
+    Server("stop");
+    QProcess child;
+    child.setProcessEnvironment(pc.Environment(ComputerConnection()));
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("knopf"), QStringLiteral("6")});
+    QVERIFY(child.waitForReadyRead(20000));
+    QCOMPARE(child.readAll(), QByteArray("fertig\n"));
+    QVERIFY(WaitFor([&] { return ReadState(StatePath(pc.Record())).failingSince.isValid(); }));
+    Server("start");
+    // Rows already on the server when the process has ended: the last attempt comes before the end.
+    child.write("q\n");
+    QVERIFY(child.waitForFinished(3000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(Scalar(QStringLiteral("SELECT count(*) FROM rechenkov.antworten WHERE kind = 'Nora'")), 6);
+}
+
 void TestSchool::twoComputersAtOnce()
 {
     Computer first, second;
@@ -469,6 +516,8 @@ int main(int argc, char** argv)
 {
     if (argc > 2 && QByteArray(argv[1]) == "kind")
         return RunChild(argc, argv);
+    if (argc > 2 && QByteArray(argv[1]) == "knopf")
+        return QuitByButton(argc, argv);
     // Without a server of its own this program starts one and runs again inside.
     if (qEnvironmentVariableIsEmpty("RECHENKOV_PG_DIR")) {
         std::vector<char*> args{const_cast<char*>("/bin/bash"), const_cast<char*>(RECHENKOV_WITH_POSTGRES)};

@@ -2,10 +2,12 @@
 
 #include <QTime>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +43,12 @@ std::function<void()>& Ender()
     return end;
 }
 
+std::vector<void (*)()>& EndRoutines()
+{
+    static std::vector<void (*)()> routines;
+    return routines;
+}
+
 } // namespace
 
 namespace Platform {
@@ -58,11 +66,20 @@ double TimeOfDay()
 
 void EndProcess()
 {
+    // By index: a routine that gives another one does not upset the loop.
+    for (std::size_t i = EndRoutines().size(); i-- > 0;)
+        EndRoutines()[i]();
     if (Ender()) {
         Ender()();
         return;
     }
     ::_exit(0);
+}
+
+void AtEnd(void (*routine)())
+{
+    if (std::find(EndRoutines().begin(), EndRoutines().end(), routine) == EndRoutines().end())
+        EndRoutines().push_back(routine);
 }
 
 void SetRandomSource(std::unique_ptr<RandomSource> source)

@@ -1,7 +1,7 @@
 #pragma once
 // What the program needs of the machine besides windows: one shared random
 // source (seeded with a number, drawing uniform values in [0, 1)), the time
-// of day, and ending the process at once. Tests replace each of them.
+// of day, and ending the process. Tests replace each of them.
 
 #include <functional>
 #include <memory>
@@ -21,8 +21,13 @@ void Randomize(double seed);
 double Rnd();
 // Seconds since midnight, with their fraction.
 double TimeOfDay();
-// Ends the whole program at once; nothing is saved.
+// Ends the whole program: the routines given to AtEnd run, then the process
+// ends without the application object's end (nothing else is saved).
 void EndProcess();
+// A routine EndProcess runs first, such as the last send to the school's
+// server; newest first, each once however often it was given to AtEnd. Each routine
+// bounds its own time: the child waits for it.
+void AtEnd(void (*routine)());
 
 // Replacements for tests; passing nothing restores the real one.
 void SetRandomSource(std::unique_ptr<RandomSource> source);

@@ -271,6 +271,8 @@ QString HistoryStore::Identity(const QString& path)
     return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
 }
 
+QSqlDatabase HistoryStore::Connection() const { return QSqlDatabase::database(connection_, false); }
+
 bool HistoryStore::StillAtPath() const { return !identity_.isEmpty() && Identity(path_) == identity_; }
 
 HistoryStore::Kind HistoryStore::Examine() const

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
 
@@ -127,6 +128,9 @@ public:
     // Whether the path still names the file that was opened (it may have
     // been set aside or removed meanwhile).
     bool StillAtPath() const;
+
+    // The open connection, for a caller that runs its own queries in the thread that opened the store.
+    QSqlDatabase Connection() const;
 
     // SQLite's automatic checkpoint of the log, on by default; off when
     // another thread checkpoints instead.

@@ -2,6 +2,7 @@
 
 #include "history/School.h"
 
+#include "app/Platform.h"
 #include "history/HistoryStore.h"
 #include "history/SchoolSender.h"
 
@@ -13,6 +14,7 @@
 #include <QSqlDatabase>
 #include <QSysInfo>
 
+#include <initializer_list>
 #include <memory>
 
 namespace school {
@@ -110,8 +112,10 @@ void RecordChanged()
         o.computer = QSysInfo::machineHostName();
         g_sender = new SchoolSender(o);
         g_sender->start(QThread::LowPriority);
-        // Qt SQL's plugins are gone once the application object is, so the
-        // last attempt is made while it still lives.
+        // The last attempt on either way out: the quit button ends the
+        // process at once, a closed last window ends the application object
+        // (whose end removes Qt SQL's plugins, so the attempt comes first).
+        Platform::AtEnd(StopSending);
         qAddPostRoutine(StopSending);
     }
     g_sender->Wake();
@@ -210,35 +214,60 @@ QSqlDatabase AddServerConnection(const QString& name, const QString& connection,
 
 QString GermanReason(const QSqlError& error)
 {
-    const QString code = error.nativeErrorCode();
+    // A statement's error carries its SQLSTATE. A refused connection does
+    // not (Qt's driver drops it), so the server's few refusals are known by
+    // their words, English or German as the server speaks; anything else
+    // without a SQLSTATE was said by the client library on this computer,
+    // in its language: the server could not be reached or the line broke.
     const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).trimmed();
-    auto has = [&](const char* s) { return text.contains(QLatin1String(s), Qt::CaseInsensitive); };
+    auto has = [&](std::initializer_list<const char*> words) {
+        for (const char* w : words)
+            if (text.contains(QString::fromUtf8(w), Qt::CaseInsensitive))
+                return true;
+        return false;
+    };
+    QString code = error.nativeErrorCode();
+    if (code.isEmpty() && error.type() == QSqlError::ConnectionError) {
+        if (has({"too many clients", "connection slots are reserved", "zu viele Verbindungen",
+                 "verbleibenden Verbindungen sind"}))
+            code = QStringLiteral("53300");
+        else if (has({"password authentication failed", "Passwort-Authentifizierung", "no password supplied"}))
+            code = QStringLiteral("28P01");
+        else if (has({"database \"", "Datenbank »"}) && has({"does not exist", "existiert nicht"}))
+            code = QStringLiteral("3D000");
+        else if (has({"role \"", "Rolle »"}))
+            code = QStringLiteral("28000");
+    }
     QString why;
-    if (has("driver not loaded"))
+    if (error.type() == QSqlError::ConnectionError && !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
         why = QStringLiteral("Der PostgreSQL-Treiber von Qt fehlt auf diesem Rechner (Paket libqt6sql6-psql).");
-    else if (code == QLatin1String("28P01") || has("password authentication failed") || has("no password supplied")
-        || has("authentication failed"))
+    else if (code == QLatin1String("53300"))
+        why = QStringLiteral("Der Schulserver ist voll: alle Verbindungen sind belegt. Die Einträge werden gesendet, "
+                             "sobald wieder eine frei ist.");
+    else if (code == QLatin1String("28P01"))
         why = QStringLiteral("Der Schulserver hat die Anmeldung abgelehnt (Benutzername oder Kennwort falsch?).");
-    else if (code == QLatin1String("3D000") || (has("database") && has("does not exist")))
+    else if (code == QLatin1String("3D000"))
         why = QStringLiteral("Die Datenbank auf dem Schulserver gibt es nicht.");
-    else if (has("role") && has("does not exist"))
-        why = QStringLiteral("Den Benutzer gibt es auf dem Schulserver nicht.");
-    else if (code == QLatin1String("42501") || has("permission denied"))
+    else if (code == QLatin1String("28000"))
+        why = QStringLiteral("Den Benutzer gibt es auf dem Schulserver nicht, oder er darf sich nicht anmelden.");
+    else if (code == QLatin1String("42501"))
         why = QStringLiteral("Dem Konto fehlt ein Recht auf dem Schulserver (Rolle rechenkov_kind bzw. rechenkov_lehrer).");
-    else if (code == QLatin1String("42P01") || code == QLatin1String("3F000") || has("relation")
-             || has("schema"))
+    else if (code == QLatin1String("42P01") || code == QLatin1String("3F000"))
         why = QStringLiteral("Auf dem Schulserver fehlen die Tabellen von Rechenkov (schule.sql einspielen).");
-    else if (has("service") && (has("not found") || has("definition")))
+    else if (code == QLatin1String("57014"))
+        why = QStringLiteral("Der Schulserver hat zu lange nicht geantwortet.");
+    else if (code.isEmpty() && has({"service \"", "Service »"}))
         why = QStringLiteral("Der Dienst der Verbindung ist in pg_service.conf nicht beschrieben.");
-    else if (has("invalid-connection-string") || has("invalid connection option") || has("missing \"=\"")
-             || has("unterminated quoted string"))
+    else if (code.isEmpty()
+             && has({"invalid-connection-string", "invalid connection option", "ungültige Verbindungsoption",
+                     "missing \"=\"", "fehlendes »=«", "unterminated quoted string", "fehlendes schließendes"}))
         why = QStringLiteral("Die Einstellung Verbindung= im Abschnitt [Schule] ist nicht lesbar.");
-    else if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57")) || has("connect")
-             || has("timeout") || has("host name") || has("No such file") || has("closed"))
+    else if (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P"))
+             || code.startsWith(QLatin1String("53")))
         why = QStringLiteral("Der Schulserver ist nicht erreichbar.");
     else
         why = QStringLiteral("Der Schulserver hat die Einträge nicht angenommen.");
-    return text.isEmpty() ? why : why + QLatin1Char('\n') + text.simplified();
+    return text.isEmpty() ? why : why + QStringLiteral("\nTechnische Angabe: ") + text.simplified();
 }
 
 } // namespace school
