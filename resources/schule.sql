@@ -27,9 +27,12 @@ CREATE TABLE IF NOT EXISTS rechenkov.schema_version (
 );
 INSERT INTO rechenkov.schema_version (version) VALUES (1) ON CONFLICT DO NOTHING;
 
--- Every checked answer of every computer. A row's key is the local record
--- it comes from (a random id kept beside that record) and its row number
--- there, so a batch sent twice is stored once.
+-- Every checked answer of every computer. A row's key is its own identity,
+-- a time-ordered random id it was given when it was recorded, so a batch
+-- sent twice is stored once, and two copies of one record (a roaming
+-- profile, a restored backup) each add their own rows and their shared ones
+-- once. The local record's random id and row number stay for the rows of
+-- the first version of these tables, which have no identity of their own.
 CREATE TABLE IF NOT EXISTS rechenkov.antworten (
     quelle      uuid        NOT NULL,
     lokale_id   bigint      NOT NULL,
@@ -45,7 +48,7 @@ CREATE TABLE IF NOT EXISTS rechenkov.antworten (
     richtig     boolean     NOT NULL,
     ms          integer     NOT NULL,
     eingegangen timestamptz NOT NULL DEFAULT now(),
-    PRIMARY KEY (quelle, lokale_id)
+    uid         uuid        CONSTRAINT antworten_uid_key UNIQUE
 );
 
 -- Every finished reward game.
@@ -58,8 +61,33 @@ CREATE TABLE IF NOT EXISTS rechenkov.spiele (
     zeit        timestamptz NOT NULL,
     sekunden    integer     NOT NULL,
     eingegangen timestamptz NOT NULL DEFAULT now(),
-    PRIMARY KEY (quelle, lokale_id)
+    uid         uuid        CONSTRAINT spiele_uid_key UNIQUE
 );
+
+-- Version 2 over tables of version 1: every row gets the column for its
+-- identity; the rows already there keep theirs (none) and stay unique by
+-- record and row number, as rows sent by a computer not yet updated do.
+ALTER TABLE rechenkov.antworten ADD COLUMN IF NOT EXISTS uid uuid;
+ALTER TABLE rechenkov.spiele ADD COLUMN IF NOT EXISTS uid uuid;
+ALTER TABLE rechenkov.antworten DROP CONSTRAINT IF EXISTS antworten_pkey;
+ALTER TABLE rechenkov.spiele DROP CONSTRAINT IF EXISTS spiele_pkey;
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT FROM pg_constraint WHERE conname = 'antworten_uid_key'
+                   AND conrelid = 'rechenkov.antworten'::regclass) THEN
+        ALTER TABLE rechenkov.antworten ADD CONSTRAINT antworten_uid_key UNIQUE (uid);
+    END IF;
+    IF NOT EXISTS (SELECT FROM pg_constraint WHERE conname = 'spiele_uid_key'
+                   AND conrelid = 'rechenkov.spiele'::regclass) THEN
+        ALTER TABLE rechenkov.spiele ADD CONSTRAINT spiele_uid_key UNIQUE (uid);
+    END IF;
+END
+$$;
+CREATE UNIQUE INDEX IF NOT EXISTS antworten_quelle_lokale_id
+    ON rechenkov.antworten (quelle, lokale_id) WHERE uid IS NULL;
+CREATE UNIQUE INDEX IF NOT EXISTS spiele_quelle_lokale_id
+    ON rechenkov.spiele (quelle, lokale_id) WHERE uid IS NULL;
+INSERT INTO rechenkov.schema_version (version) VALUES (2) ON CONFLICT DO NOTHING;
 
 -- The teacher's window asks for one class over a period (the table, the
 -- chart, the class's weak rows) and for one child of a class. The included

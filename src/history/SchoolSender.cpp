@@ -1,24 +1,35 @@
-// The sender thread. Its two Qt SQL connections belong to it alone: they are
-// made, used and removed in run().
+// The sender thread and its guard. The record's store and the server's Qt
+// SQL connection belong to the sender thread alone: they are made, used and
+// removed in run(). The guard only reads the time a call began and, when
+// it must, shuts the connection's socket down.
 
 #include "history/SchoolSender.h"
 
+#include "history/HistoryStore.h"
+
 #include <QDateTime>
-#include <QFileInfo>
+#include <QLocale>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
 
 #include <atomic>
-#include <chrono>
+#include <dlfcn.h>
 #include <limits>
+#include <optional>
+#include <random>
+#include <sys/socket.h>
 #include <vector>
 
 namespace school {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 QString NextName(const char* what)
 {
@@ -52,18 +63,29 @@ qint64 Clamp(qint64 v, qint64 lo, qint64 hi) { return v < lo ? lo : (v > hi ? hi
 struct Row {
     qint64 id = 0;
     QString time; // as stored locally
-    std::vector<QVariant> values;
+    std::vector<QVariant> values; // the server's columns from the identity on
 };
 
-// Up to `limit` rows after `after`, with the values in the server's column order from the kind on.
-bool ReadRows(QSqlDatabase db, bool answers, qint64 after, int limit, std::vector<Row>& rows)
+// How the record gives its rows their identity: from the version that keeps
+// one per row on, each row's own; in an older record (read before its
+// conversion) one made from the record's random id and the row number.
+struct RecordForm {
+    bool ownIds = false;
+    QUuid source;
+};
+
+// Up to `limit` rows after `after`, with their identity and the values in
+// the server's column order. A row of a converted record that has no
+// identity yet ends the batch: it and the rows after it wait.
+bool ReadRows(QSqlDatabase db, bool answers, const RecordForm& form, qint64 after, int limit, std::vector<Row>& rows)
 {
     rows.clear();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(answers ? QStringLiteral("SELECT id, zeit, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms "
-                                       "FROM antworten WHERE id > ? ORDER BY id LIMIT ?")
-                      : QStringLiteral("SELECT id, zeit, kind, sekunden FROM spiele WHERE id > ? ORDER BY id LIMIT ?"));
+    const QString id = form.ownIds ? QStringLiteral("uid") : QStringLiteral("NULL");
+    q.prepare(answers ? QStringLiteral("SELECT id, zeit, %1, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms "
+                                       "FROM antworten WHERE id > ? ORDER BY id LIMIT ?").arg(id)
+                      : QStringLiteral("SELECT id, zeit, %1, kind, sekunden FROM spiele WHERE id > ? ORDER BY id LIMIT ?").arg(id));
     q.addBindValue(after);
     q.addBindValue(limit);
     if (!q.exec())
@@ -73,34 +95,49 @@ bool ReadRows(QSqlDatabase db, bool answers, qint64 after, int limit, std::vecto
         Row r;
         r.id = q.value(0).toLongLong();
         r.time = q.value(1).toString();
-        r.values.push_back(ServerTime(r.time));
-        r.values.push_back(Text(q.value(2)));
-        if (answers) {
-            r.values.push_back(static_cast<int>(Clamp(q.value(3).toLongLong(), -32768, 32767)));
-            r.values.push_back(Text(q.value(4)));
-            r.values.push_back(static_cast<int>(Clamp(q.value(5).toLongLong(), -32768, 32767)));
-            r.values.push_back(Text(q.value(6)));
-            r.values.push_back(Text(q.value(7)));
-            r.values.push_back(q.value(8).toLongLong() != 0);
-            r.values.push_back(static_cast<int>(Clamp(q.value(9).toLongLong(), 0, kMaxInt)));
+        QUuid uid;
+        if (form.ownIds) {
+            const QByteArray bytes = q.value(2).toByteArray();
+            if (bytes.size() != 16)
+                break;
+            uid = QUuid::fromRfc4122(bytes);
         } else {
-            r.values.push_back(static_cast<int>(Clamp(q.value(3).toLongLong(), 0, kMaxInt)));
+            uid = QUuid::createUuidV5(form.source, QStringLiteral("%1/%2").arg(answers ? "antworten" : "spiele").arg(r.id));
+        }
+        r.values.push_back(uid.toString(QUuid::WithoutBraces));
+        r.values.push_back(r.id);
+        r.values.push_back(ServerTime(r.time));
+        r.values.push_back(Text(q.value(3)));
+        if (answers) {
+            r.values.push_back(static_cast<int>(Clamp(q.value(4).toLongLong(), -32768, 32767)));
+            r.values.push_back(Text(q.value(5)));
+            r.values.push_back(static_cast<int>(Clamp(q.value(6).toLongLong(), -32768, 32767)));
+            r.values.push_back(Text(q.value(7)));
+            r.values.push_back(Text(q.value(8)));
+            r.values.push_back(q.value(9).toLongLong() != 0);
+            r.values.push_back(static_cast<int>(Clamp(q.value(10).toLongLong(), 0, kMaxInt)));
+        } else {
+            r.values.push_back(static_cast<int>(Clamp(q.value(4).toLongLong(), 0, kMaxInt)));
         }
         rows.push_back(std::move(r));
     }
-    return true;
+    return !q.lastError().isValid();
 }
 
 // Whether the row the server was last given is still the same one: a record
-// emptied or replaced since numbers its rows anew.
-bool StillThere(QSqlDatabase db, const char* table, qint64 id, const QString& time)
+// emptied or replaced since numbers its rows anew. Compared as instants, so
+// that a conversion that writes the time in a newer form changes nothing.
+// None when the record could not be read.
+std::optional<bool> StillThere(QSqlDatabase db, const char* table, qint64 id, const QString& time)
 {
     if (id == 0)
         return true;
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT zeit FROM %1 WHERE id = ?").arg(QLatin1String(table)));
     q.addBindValue(id);
-    return q.exec() && q.next() && q.value(0).toString() == time;
+    if (!q.exec())
+        return std::nullopt;
+    return q.next() && ServerTime(q.value(0).toString()) == ServerTime(time);
 }
 
 qint64 Waiting(QSqlDatabase db, const SendState& st)
@@ -109,20 +146,54 @@ qint64 Waiting(QSqlDatabase db, const SendState& st)
     q.prepare(QStringLiteral("SELECT (SELECT count(*) FROM antworten WHERE id > ?) + (SELECT count(*) FROM spiele WHERE id > ?)"));
     q.addBindValue(st.answersUpTo);
     q.addBindValue(st.gamesUpTo);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : 0;
+    return q.exec() && q.next() ? q.value(0).toLongLong() : st.waiting;
+}
+
+bool Given(const QString& connection, const char* key)
+{
+    return connection.contains(QRegularExpression(QStringLiteral("(^|\\s)%1\\s*=").arg(QLatin1String(key))));
+}
+
+// The sender's bounds on every wait, where the administrator set none:
+// a dead line is noticed by TCP keepalives (after 25 s of silence) and by
+// unacknowledged data (20 s), a statement the server works on too long is
+// ended by the server.
+const char* const kBounds[][2] = {{"keepalives", "1"},         {"keepalives_idle", "10"},
+                                  {"keepalives_interval", "5"}, {"keepalives_count", "3"},
+                                  {"tcp_user_timeout", "20000"}, {"options", "'-c statement_timeout=20000'"}};
+
+// The socket of an open connection, through the client library the driver
+// loaded; -1 when there is none.
+int SocketOf(const QSqlDatabase& db)
+{
+    using Socket = int (*)(const void*);
+    static const Socket socketOf = [] {
+        void* lib = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+        return lib ? reinterpret_cast<Socket>(dlsym(lib, "PQsocket")) : nullptr;
+    }();
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!socketOf || !handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return -1;
+    const void* conn = *static_cast<const void* const*>(handle.constData());
+    return conn ? socketOf(conn) : -1;
+}
+
+QString StallReason(const QDateTime& since)
+{
+    return QStringLiteral("Der Schulserver antwortet nicht: eine Sendung wartet seit %1 Uhr auf seine Antwort.")
+        .arg(QLocale(QLocale::German, QLocale::Germany).toString(since.toLocalTime(), QStringLiteral("HH:mm")));
 }
 
 } // namespace
 
-SchoolSender::SchoolSender(Options options)
-    : options_(std::move(options)), recordConnection_(NextName("lokal")), serverConnection_(NextName("server"))
-{
-}
+SchoolSender::SchoolSender(Options options) : options_(std::move(options)), serverConnection_(NextName("server")) {}
 
 SchoolSender::~SchoolSender()
 {
-    if (isRunning())
-        StopWithin(std::numeric_limits<int>::max());
+    if (isRunning()) {
+        StopWithin(2000);
+        wait();
+    }
 }
 
 void SchoolSender::Wake()
@@ -141,97 +212,167 @@ bool SchoolSender::StopWithin(int ms)
         stopping_ = true;
     }
     wake_.notify_one();
-    return wait(QDeadlineTimer(ms));
+    if (wait(QDeadlineTimer(ms)))
+        return true;
+    const std::lock_guard lock(mutex_);
+    CutLocked();
+    return false;
+}
+
+void SchoolSender::CutLocked()
+{
+    cut_ = true;
+    if (socket_ >= 0)
+        ::shutdown(socket_, SHUT_RDWR);
+}
+
+void SchoolSender::Busy(bool on)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        busy_ = on;
+        told_ = false;
+        busySince_ = Clock::now();
+    }
+    guardWake_.notify_one();
+}
+
+void SchoolSender::Guard()
+{
+    std::unique_lock lock(mutex_);
+    while (!guardEnd_) {
+        guardWake_.wait_for(lock, std::chrono::milliseconds(250));
+        if (!busy_)
+            continue;
+        const auto busyFor = Clock::now() - busySince_;
+        if (!cut_ && busyFor >= std::chrono::seconds(options_.cutSeconds))
+            CutLocked();
+        if (!told_ && busyFor >= std::chrono::seconds(options_.slowSeconds)) {
+            told_ = true;
+            const QDateTime since = QDateTime::currentDateTimeUtc().addMSecs(
+                -std::chrono::duration_cast<std::chrono::milliseconds>(busyFor).count());
+            lock.unlock();
+            {
+                const std::lock_guard state(stateMutex_);
+                SendState st = published_;
+                if (!st.failingSince.isValid())
+                    st.failingSince = since;
+                st.reason = StallReason(since);
+                WriteState(options_.statePath, st);
+            }
+            lock.lock();
+        }
+    }
+}
+
+bool SchoolSender::Publish(const SendState& st)
+{
+    const std::lock_guard lock(stateMutex_);
+    published_ = st;
+    return WriteState(options_.statePath, st);
 }
 
 void SchoolSender::run()
 {
-    using Clock = std::chrono::steady_clock;
-    const auto retry = std::chrono::seconds(options_.retrySeconds);
+    guard_ = std::thread([this] { Guard(); });
+    std::mt19937 random(std::random_device{}());
+    const int retryMs = options_.retrySeconds * 1000;
     bool failed = false;
-    Clock::time_point lastTry = Clock::now();
+    Clock::time_point retryAt;
     while (true) {
         bool stop = false;
         {
             std::unique_lock lock(mutex_);
-            // A new answer is sent at once; after a failure the next attempt
-            // waits for the retry time (or the end of the program).
-            wake_.wait_until(lock, (failed ? lastTry : Clock::now()) + retry,
-                             [&] { return stopping_ || (woken_ && !failed); });
+            wake_.wait_until(lock, failed ? retryAt : Clock::now() + std::chrono::milliseconds(retryMs),
+                             [&] { return stopping_ || woken_; });
             stop = stopping_;
             woken_ = false;
         }
-        lastTry = Clock::now();
-        failed = SendAll() == Result::Failed;
+        // After a failure a new answer is only counted; the server is tried
+        // again at the retry time, and once more at the end.
+        const bool send = stop || !failed || Clock::now() >= retryAt;
+        const Result result = SendAll(send);
+        if (send) {
+            failed = result == Result::Failed;
+            // Shortened at random, so that a room of computers refused by a
+            // full server does not come back all at once.
+            std::uniform_int_distribution<int> spread(retryMs / 2, retryMs);
+            retryAt = Clock::now() + std::chrono::milliseconds(spread(random));
+        }
         if (stop)
             break;
     }
-    for (const QString& name : {recordConnection_, serverConnection_}) {
-        if (QSqlDatabase::contains(name)) {
-            QSqlDatabase::database(name, false).close();
-            QSqlDatabase::removeDatabase(name);
-        }
+    CloseServer();
+    QSqlDatabase::removeDatabase(serverConnection_);
+    record_.reset();
+    {
+        const std::lock_guard lock(mutex_);
+        guardEnd_ = true;
     }
+    guardWake_.notify_one();
+    guard_.join();
 }
 
 bool SchoolSender::OpenRecord()
 {
-    if (QSqlDatabase::contains(recordConnection_) && QSqlDatabase::database(recordConnection_, false).isOpen()
-        && QFileInfo::exists(options_.recordPath))
+    // A record set aside (or removed) meanwhile is left for the one now at the path.
+    // So is a connection Qt SQL dropped at the application's end.
+    if (record_ && record_->GetState() == history::HistoryStore::State::Ready && record_->StillAtPath()
+        && record_->Connection().isOpen())
         return true;
+    record_.reset();
     // Only a record the recording made is read; this thread never creates one.
-    if (!QFileInfo(options_.recordPath).isFile())
+    auto store = std::make_unique<history::HistoryStore>(options_.recordPath);
+    if (!store->OpenForReading(false))
         return false;
-    QSqlDatabase db = QSqlDatabase::contains(recordConnection_)
-        ? QSqlDatabase::database(recordConnection_, false)
-        : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), recordConnection_);
-    db.setDatabaseName(options_.recordPath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
-    if (!db.open())
-        return false;
-    // Only a record of this program ("RECK" in the file's header) with its tables.
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT (SELECT application_id FROM pragma_application_id) = 1380270923 "
-                               "AND (SELECT user_version FROM pragma_user_version) >= 1"))
-        || !q.next() || !q.value(0).toBool()) {
-        q.finish();
-        db.close();
-        return false;
-    }
+    record_ = std::move(store);
     return true;
 }
 
 bool SchoolSender::OpenServer(QString& why)
 {
-    QSqlDatabase db = QSqlDatabase::contains(serverConnection_)
-        ? QSqlDatabase::database(serverConnection_, false)
-        : AddServerConnection(serverConnection_, options_.connection);
-    if (db.isOpen())
-        return true;
-    if (db.open())
-        return true;
-    why = GermanReason(db.lastError());
-    return false;
+    if (!QSqlDatabase::contains(serverConnection_)) {
+        QSqlDatabase db = AddServerConnection(serverConnection_, options_.connection);
+        QString options = db.connectOptions();
+        for (const auto& bound : kBounds)
+            if (!Given(options_.connection, bound[0]))
+                options += QStringLiteral(" %1=%2").arg(QLatin1String(bound[0]), QLatin1String(bound[1]));
+        db.setConnectOptions(options);
+    }
+    QSqlDatabase db = QSqlDatabase::database(serverConnection_, false);
+    if (!db.open()) {
+        why = GermanReason(db.lastError());
+        return false;
+    }
+    // The administrator's own options replace ours: the statement timeout is set apart.
+    if (Given(options_.connection, "options") && !QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 20000"))) {
+        why = GermanReason(db.lastError());
+        db.close();
+        return false;
+    }
+    const int socket = SocketOf(db);
+    const std::lock_guard lock(mutex_);
+    socket_ = socket;
+    if (cut_) // the end came while connecting
+        CutLocked();
+    return true;
 }
 
-void SchoolSender::Fail(SendState& st, const QString& why)
+void SchoolSender::CloseServer()
 {
-    if (!st.failingSince.isValid())
-        st.failingSince = QDateTime::currentDateTimeUtc();
-    st.reason = why;
+    {
+        const std::lock_guard lock(mutex_);
+        socket_ = -1;
+    }
+    if (QSqlDatabase::contains(serverConnection_))
+        QSqlDatabase::database(serverConnection_, false).close();
 }
 
-SchoolSender::Result SchoolSender::SendAll()
+SchoolSender::Result SchoolSender::SendAll(bool send)
 {
     if (!OpenRecord())
         return Result::NothingToSend;
-    QSqlDatabase local = QSqlDatabase::database(recordConnection_, false);
-    // The log is folded into the file here, away from the child's thread, at
-    // the size where SQLite would have done it (1000 pages): each checkpoint
-    // syncs the disk, which would slow the child's next write if done often.
-    // A reader or writer at work meanwhile only makes it partial.
-    if (QFileInfo(options_.recordPath + QStringLiteral("-wal")).size() > 1000 * 4096)
-        QSqlQuery(local).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    QSqlDatabase local = record_->Connection();
 
     // Two programs of one user share the record: one of them sends.
     // (Not the name QSettings locks the state file with.)
@@ -240,8 +381,15 @@ SchoolSender::Result SchoolSender::SendAll()
         return Result::NothingToSend;
 
     SendState st = ReadState(options_.statePath);
-    if (st.source.isEmpty() || !StillThere(local, "antworten", st.answersUpTo, st.answersTime)
-        || !StillThere(local, "spiele", st.gamesUpTo, st.gamesTime)) {
+    // What this run sent stays sent when the state file could not be written.
+    if (!memory_.source.isEmpty() && memory_.source == st.source && memory_.answersUpTo >= st.answersUpTo
+        && memory_.gamesUpTo >= st.gamesUpTo)
+        st = memory_;
+    const std::optional<bool> answersThere = StillThere(local, "antworten", st.answersUpTo, st.answersTime);
+    const std::optional<bool> gamesThere = StillThere(local, "spiele", st.gamesUpTo, st.gamesTime);
+    if (!answersThere || !gamesThere)
+        return Result::NothingToSend; // unreadable now: nothing is decided on it
+    if (st.source.isEmpty() || !*answersThere || !*gamesThere) {
         const QDateTime since = st.failingSince;
         const QString reason = st.reason;
         st = SendState{};
@@ -249,21 +397,40 @@ SchoolSender::Result SchoolSender::SendAll()
         st.failingSince = since;
         st.reason = reason;
     }
+    {
+        // The guard's word on a slow send starts from this.
+        const std::lock_guard state(stateMutex_);
+        published_ = st;
+    }
+    RecordForm form;
+    form.source = QUuid(st.source);
+    {
+        QSqlQuery version(local);
+        form.ownIds = version.exec(QStringLiteral("SELECT user_version FROM pragma_user_version")) && version.next()
+            && version.value(0).toInt() >= 3;
+    }
 
     Result result = Result::NothingToSend;
     std::vector<Row> answers, games;
-    bool retried = false;
-    while (true) {
-        if (!ReadRows(local, true, st.answersUpTo, options_.batch, answers)
-            || !ReadRows(local, false, st.gamesUpTo, options_.batch, games))
+    while (send) {
+        if (!ReadRows(local, true, form, st.answersUpTo, options_.batch, answers)
+            || !ReadRows(local, false, form, st.gamesUpTo, options_.batch, games))
             break; // the recording's own checks report a damaged record
         if (answers.empty() && games.empty())
             break;
+        {
+            const std::lock_guard guard(mutex_);
+            if (cut_) // given up at the end of the program
+                break;
+        }
+        Busy(true);
+        const QDateTime began = QDateTime::currentDateTimeUtc();
         QString why;
-        const bool wasOpen = QSqlDatabase::contains(serverConnection_)
-            && QSqlDatabase::database(serverConnection_, false).isOpen();
         if (!OpenServer(why)) {
-            Fail(st, why);
+            Busy(false);
+            if (!st.failingSince.isValid())
+                st.failingSince = began;
+            st.reason = why;
             result = Result::Failed;
             break;
         }
@@ -272,19 +439,18 @@ SchoolSender::Result SchoolSender::SendAll()
         if (!server.transaction())
             error = server.lastError();
         // No RETURNING and no conflict target: the computer's account has no
-        // right to read, and the key is the only unique constraint.
-        const QString intro = QStringLiteral("INSERT INTO rechenkov.%1 VALUES (?, ?, ?, ?, ");
+        // right to read, and a row's identity is the only key that counts.
+        const QString intro = QStringLiteral("INSERT INTO rechenkov.%1 VALUES (?, ?, ?, ?, ?, ?, ?, ");
         QSqlQuery q(server);
         if (!error.isValid() && !answers.empty()
-            && !q.prepare(intro.arg(QStringLiteral("antworten (quelle, lokale_id, rechner, klasse, zeit, kind, "
+            && !q.prepare(intro.arg(QStringLiteral("antworten (rechner, klasse, quelle, uid, lokale_id, zeit, kind, "
                                                    "rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms)"))
-                          + QStringLiteral("?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")))
+                          + QStringLiteral("?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")))
             error = q.lastError();
         for (std::size_t i = 0; !error.isValid() && i < answers.size(); ++i) {
-            q.addBindValue(st.source);
-            q.addBindValue(answers[i].id);
             q.addBindValue(options_.computer);
             q.addBindValue(options_.klasse);
+            q.addBindValue(st.source);
             for (const QVariant& v : answers[i].values)
                 q.addBindValue(v);
             if (!q.exec())
@@ -292,14 +458,13 @@ SchoolSender::Result SchoolSender::SendAll()
         }
         QSqlQuery g(server);
         if (!error.isValid() && !games.empty()
-            && !g.prepare(intro.arg(QStringLiteral("spiele (quelle, lokale_id, rechner, klasse, zeit, kind, sekunden)"))
-                          + QStringLiteral("?, ?, ?) ON CONFLICT DO NOTHING")))
+            && !g.prepare(intro.arg(QStringLiteral("spiele (rechner, klasse, quelle, uid, lokale_id, zeit, kind, sekunden)"))
+                          + QStringLiteral("?) ON CONFLICT DO NOTHING")))
             error = g.lastError();
         for (std::size_t i = 0; !error.isValid() && i < games.size(); ++i) {
-            g.addBindValue(st.source);
-            g.addBindValue(games[i].id);
             g.addBindValue(options_.computer);
             g.addBindValue(options_.klasse);
+            g.addBindValue(st.source);
             for (const QVariant& v : games[i].values)
                 g.addBindValue(v);
             if (!g.exec())
@@ -310,20 +475,21 @@ SchoolSender::Result SchoolSender::SendAll()
         // The prepared statements go while their connection is still there.
         q = QSqlQuery();
         g = QSqlQuery();
+        bool cut = false;
+        {
+            const std::lock_guard guard(mutex_);
+            cut = cut_;
+        }
+        Busy(false);
         if (error.isValid()) {
             server.rollback();
-            server.close();
-            // A connection left from before may have died with a restart of
-            // the server: one fresh attempt before waiting.
-            if (wasOpen && !retried) {
-                retried = true;
-                continue;
-            }
-            Fail(st, GermanReason(error));
+            CloseServer();
+            if (!st.failingSince.isValid())
+                st.failingSince = began;
+            st.reason = cut ? StallReason(began) : GermanReason(error);
             result = Result::Failed;
             break;
         }
-        retried = false;
         if (!answers.empty()) {
             st.answersUpTo = answers.back().id;
             st.answersTime = answers.back().time;
@@ -335,10 +501,20 @@ SchoolSender::Result SchoolSender::SendAll()
         st.failingSince = QDateTime();
         st.reason.clear();
         result = Result::Sent;
-        WriteState(options_.statePath, st);
+        memory_ = st;
+        Publish(st);
+    }
+    // Nothing waits, or the server cannot take it now: its slot is freed.
+    CloseServer();
+    {
+        // A line cut after a stall counts for this send only.
+        const std::lock_guard guard(mutex_);
+        if (!stopping_)
+            cut_ = false;
     }
     st.waiting = Waiting(local, st);
-    WriteState(options_.statePath, st);
+    memory_ = st;
+    Publish(st);
     return result;
 }
 
