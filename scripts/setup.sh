@@ -21,8 +21,9 @@ if [ "${1:-run}" = test ]; then
         openbox xdotool lintian
         # Worksheets printed through a real CUPS queue that writes PDF files.
         cups printer-driver-cups-pdf
-        # The school's server for the tests.
-        postgresql
+        # The school's server for the tests, and a German locale to run
+        # them in as well (the client library then speaks German).
+        postgresql locales
     )
 fi
 packages+=(${RECHENKOV_EXTRA_PACKAGES:-})
@@ -35,4 +36,10 @@ if [ ${#missing[@]} -gt 0 ]; then
     if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ "${1:-run}" = test ] && ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+    echo "Generating the locale de_DE.UTF-8"
+    if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
+    "${sudo[@]}" sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+    "${sudo[@]}" locale-gen >/dev/null
 fi

@@ -28,6 +28,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QComboBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -86,6 +90,80 @@ void Server(const char* what)
     if (QSqlDatabase::contains(QStringLiteral("admin")))
         Admin().close();
 }
+
+// A record of `answers` answers by `child`, made as the recording makes it.
+void MakeRecord(const QString& path, int answers, const QString& child)
+{
+    HistoryStore store(path);
+    QVERIFY(store.Open(true));
+    for (int i = 0; i < answers; ++i)
+        QVERIFY(store.RecordAnswer({QDateTime::currentDateTime(), child, 1, QStringLiteral("a+b"), 1 + i % 9,
+                                    QStringLiteral("5"), QStringLiteral("5"), true, 700}));
+}
+
+SchoolSender::Options SenderOptions(const QString& record, const QString& connection)
+{
+    SchoolSender::Options o;
+    o.recordPath = record;
+    o.statePath = StatePath(record);
+    o.connection = connection;
+    o.klasse = QStringLiteral("2a");
+    o.computer = QStringLiteral("pc");
+    o.retrySeconds = 1;
+    return o;
+}
+
+qint64 Arrived(const QString& child)
+{
+    return Scalar(QStringLiteral("SELECT count(*) FROM rechenkov.antworten WHERE kind = '%1'").arg(child));
+}
+
+// A TCP way to the server that falls silent on demand, as a network does:
+// connections stay open, nothing goes through until it resumes.
+class SilentLine : public QObject {
+public:
+    SilentLine()
+    {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* in = server_.nextPendingConnection()) {
+                auto* out = new QLocalSocket(in);
+                out->connectToServer(qEnvironmentVariable("PGHOST") + QStringLiteral("/.s.PGSQL.5432"));
+                out->waitForConnected(2000);
+                connect(in, &QTcpSocket::readyRead, this, &SilentLine::Pass);
+                connect(out, &QLocalSocket::readyRead, this, &SilentLine::Pass);
+                connect(in, &QTcpSocket::disconnected, out, &QLocalSocket::disconnectFromServer);
+                connect(out, &QLocalSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
+                pairs_.push_back({in, out});
+            }
+        });
+    }
+    QString Connection() const
+    {
+        return QStringLiteral("host=127.0.0.1 port=%1 dbname=rechenkov user=rechner password=kind-kennwort").arg(server_.serverPort());
+    }
+    void Silent(bool on)
+    {
+        silent_ = on;
+        Pass();
+    }
+
+private:
+    void Pass()
+    {
+        for (auto& [in, out] : pairs_) {
+            if (silent_)
+                return;
+            if (in->bytesAvailable())
+                out->write(in->readAll());
+            if (out->bytesAvailable())
+                in->write(out->readAll());
+        }
+    }
+    QTcpServer server_;
+    std::vector<std::pair<QTcpSocket*, QLocalSocket*>> pairs_;
+    bool silent_ = false;
+};
 
 // A computer of its own: a home with a record, and the system settings.
 struct Computer {
@@ -169,6 +247,8 @@ private slots:
     void killedProgramSendsAtNextStart();
     void quitButtonSendsWhatWaits();
     void twoComputersAtOnce();
+    void aRoomOfComputersOnASmallServer();
+    void aSilentNetwork();
     void computersMayOnlyInsert();
     void teacherSeesTheClass();
     void administratorsCheck();
@@ -365,6 +445,9 @@ void TestSchool::quitButtonSendsWhatWaits()
     QVERIFY(child.waitForReadyRead(20000));
     QCOMPARE(child.readAll(), QByteArray("fertig\n"));
     QVERIFY(WaitFor([&] { return ReadState(StatePath(pc.Record())).failingSince.isValid(); }));
+    // Said as such in any language the program and the client library speak.
+    const QString reason = ReadState(StatePath(pc.Record())).reason;
+    QVERIFY2(reason.startsWith(QStringLiteral("Der Schulserver ist nicht erreichbar.")), qPrintable(reason));
     Server("start");
     // Rows already on the server when the process has ended: the last attempt comes before the end.
     child.write("q\n");
@@ -388,6 +471,119 @@ void TestSchool::twoComputersAtOnce()
         const QString source = ReadState(StatePath(pc->Record())).source;
         QCOMPARE(Scalar(QStringLiteral("SELECT count(DISTINCT lokale_id) FROM rechenkov.antworten WHERE quelle = '%1' AND klasse = '3b'").arg(source)), 400);
     }
+}
+
+void TestSchool::aRoomOfComputersOnASmallServer()
+{
+    QVERIFY(QSqlQuery(Admin()).exec(QStringLiteral("ALTER SYSTEM SET max_connections = 20")));
+    Server("stop");
+    Server("start");
+    QTemporaryDir dir;
+    {
+        // Every slot taken: the computer is told so in words of its own.
+        QStringList held;
+        for (QString name = QStringLiteral("platz0"); AddServerConnection(name, ComputerConnection()).open() && held.size() < 30;
+             name = QStringLiteral("platz%1").arg(held.size()))
+            held << name;
+        QVERIFY(!held.isEmpty() && held.size() < 30);
+        const QString record = dir.filePath(QStringLiteral("voll.sqlite"));
+        MakeRecord(record, 3, QStringLiteral("Voll"));
+        SchoolSender sender(SenderOptions(record, ComputerConnection()));
+        sender.start();
+        sender.Wake();
+        QVERIFY(WaitFor([&] { return ReadState(StatePath(record)).failingSince.isValid(); }));
+        const QString reason = ReadState(StatePath(record)).reason;
+        QVERIFY2(reason.startsWith(QStringLiteral("Der Schulserver ist voll")), qPrintable(reason));
+        for (const QString& name : held)
+            QSqlDatabase::removeDatabase(name);
+        QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Voll")) == 3; }));
+    }
+    // 25 computers on those 20 slots: every row arrives, and once all is
+    // sent the running programs hold no connection, so a teacher logs in.
+    std::vector<std::unique_ptr<SchoolSender>> room;
+    for (int i = 0; i < 25; ++i) {
+        // Each computer's record in a folder of its own, as in a home.
+        const QString record = dir.filePath(QStringLiteral("pc%1/verlauf.sqlite").arg(i));
+        QVERIFY(QDir().mkpath(QFileInfo(record).absolutePath()));
+        MakeRecord(record, 40, QStringLiteral("Raum"));
+        room.push_back(std::make_unique<SchoolSender>(SenderOptions(record, ComputerConnection())));
+    }
+    for (auto& sender : room) {
+        sender->start();
+        sender->Wake();
+    }
+    QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Raum")) == 25 * 40; }, 60000));
+    QVERIFY(WaitFor([&] {
+        return Scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = 'rechenkov'")) == 0;
+    }));
+    QSqlDatabase teacher = AddServerConnection(QStringLiteral("lehrerin-raum"), ComputerConnection(), QStringLiteral("lehrerin"),
+                                               QStringLiteral("lehrer-kennwort"));
+    QVERIFY2(teacher.open(), qPrintable(teacher.lastError().text()));
+    teacher.close();
+    for (auto& sender : room)
+        QVERIFY(sender->StopWithin(5000));
+    QCOMPARE(Arrived(QStringLiteral("Raum")), 25 * 40);
+    QVERIFY(QSqlQuery(Admin()).exec(QStringLiteral("ALTER SYSTEM RESET max_connections")));
+    Server("stop");
+    Server("start");
+}
+
+void TestSchool::aSilentNetwork()
+{
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("verlauf.sqlite"));
+    MakeRecord(record, 300, QStringLiteral("Still"));
+    SilentLine line;
+    SchoolSender::Options o = SenderOptions(record, line.Connection());
+    o.batch = 50;
+    // (The line passes on only while this thread waits in the event loop.)
+    auto allSent = [&] {
+        const SendState st = ReadState(o.statePath);
+        return st.waiting == 0 && !st.failingSince.isValid();
+    };
+    // The line falls silent while the server answers a batch held by a lock.
+    auto silenceMidBatch = [&](SchoolSender& sender) {
+        QSqlDatabase blocker = QSqlDatabase::cloneDatabase(Admin(), QStringLiteral("sperre"));
+        QVERIFY(blocker.open() && blocker.transaction());
+        QVERIFY(QSqlQuery(blocker).exec(QStringLiteral("LOCK TABLE rechenkov.antworten IN SHARE MODE")));
+        sender.Wake();
+        QVERIFY(WaitFor([&] {
+            return Scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE application_name = 'rechenkov' "
+                                         "AND wait_event_type = 'Lock'")) == 1;
+        }));
+        line.Silent(true);
+        blocker.rollback();
+        blocker.close();
+    };
+    {
+        SchoolSender sender(o);
+        sender.start();
+        silenceMidBatch(sender);
+        QSqlDatabase::removeDatabase(QStringLiteral("sperre"));
+        QVERIFY(WaitFor([&] { return ReadState(o.statePath).reason.contains(QStringLiteral("wartet seit")); }, 60000));
+        QVERIFY(ReadState(o.statePath).failingSince.isValid());
+        line.Silent(false);
+        QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Still")) == 300; }));
+        QVERIFY(WaitFor(allSent));
+        QVERIFY(sender.StopWithin(5000));
+    }
+    // Silent again: the sender can still be stopped, and what waits arrives later.
+    MakeRecord(record, 100, QStringLiteral("Still"));
+    {
+        SchoolSender sender(o);
+        sender.start();
+        silenceMidBatch(sender);
+        QSqlDatabase::removeDatabase(QStringLiteral("sperre"));
+        QVERIFY(!sender.StopWithin(1000));
+        QVERIFY(sender.wait(10000));
+    }
+    line.Silent(false);
+    SchoolSender later(o);
+    later.start();
+    later.Wake();
+    QVERIFY(WaitFor(allSent));
+    QVERIFY(later.StopWithin(5000));
+    QCOMPARE(Arrived(QStringLiteral("Still")), 400);
 }
 
 void TestSchool::computersMayOnlyInsert()

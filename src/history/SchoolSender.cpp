@@ -172,7 +172,8 @@ int SocketOf(const QSqlDatabase& db)
         return lib ? reinterpret_cast<Socket>(dlsym(lib, "PQsocket")) : nullptr;
     }();
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!socketOf || !handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    if (!socketOf || !handle.isValid()
+        || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return -1;
     const void* conn = *static_cast<const void* const*>(handle.constData());
     return conn ? socketOf(conn) : -1;
@@ -340,6 +341,8 @@ bool SchoolSender::OpenServer(QString& why)
         db.setConnectOptions(options);
     }
     QSqlDatabase db = QSqlDatabase::database(serverConnection_, false);
+    if (db.isOpen()) // the batch before this one's
+        return true;
     if (!db.open()) {
         why = GermanReason(db.lastError());
         return false;
@@ -500,6 +503,7 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
         }
         st.failingSince = QDateTime();
         st.reason.clear();
+        st.waiting = Waiting(local, st);
         result = Result::Sent;
         memory_ = st;
         Publish(st);
