@@ -210,6 +210,7 @@ private slots:
     void aReadOnlyFolderIsRead();
     void timesCarryTheirOffsetAndPeriodsEndToday();
     void theWindowForParents();
+    void anAdultsToolBesideThePractiseKeepsEveryAnswer();
 
 private:
     QTemporaryDir dir_;
@@ -775,6 +776,30 @@ void TestHistory::theWindowForParents()
     for (int i = 0; i < series->barSets().at(0)->count(); ++i)
         shown += int(series->barSets().at(0)->at(i) + series->barSets().at(1)->at(i));
     QCOMPARE(shown, 136);
+}
+
+// The child's program practises while an adult's tool reads the record in
+// another process; then the child's program is killed. Its locks on the file
+// must hold throughout, or the tool takes itself for the last user and
+// removes the log still being written into.
+void TestHistory::anAdultsToolBesideThePractiseKeepsEveryAnswer()
+{
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    QTest::qWait(300); // the child's own check of the whole file has run
+    const auto [code, error] = RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"),
+                                           QStringLiteral("--aus-verlauf"), QStringLiteral("Lena"),
+                                           QStringLiteral("--ausgabe"), dir_.filePath(QStringLiteral("x.pdf"))});
+    QCOMPARE(code, 1);
+    QVERIFY2(error.contains(QStringLiteral("kein Kind")), qPrintable(error));
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(child.process.processId());
+    for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System))
+        QVERIFY2(!fd.symLinkTarget().contains(QStringLiteral("(deleted)")), qPrintable(fd.symLinkTarget()));
+    ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
+    QVERIFY(child.process.waitForFinished());
+    QCOMPARE(StoredAnswers(), 4);
 }
 
 int main(int argc, char** argv)

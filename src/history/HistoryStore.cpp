@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <map>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +28,19 @@
 namespace history {
 
 namespace {
+
+// The files (device and inode) of ours that stores of this process hold,
+// with how many hold each. POSIX locks belong to the process, and closing
+// any descriptor of a file drops all of the process's locks on it, SQLite's
+// included: while a file is held here, nothing in this process opens it
+// outside SQLite, and whoever looks at it compares identity with stat()
+// only. A file is entered under the mutex right after its header was read,
+// before any connection to it; while it is held, its inode cannot be given
+// to another file.
+std::mutex g_heldMutex;
+std::map<QString, int> g_held;
+
+QString IdentityOf(const struct stat& st) { return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino)); }
 
 // Marks the file as this program's, so a foreign SQLite file at the same place is recognised.
 constexpr quint32 kApplicationId = 0x5245434B; // "RECK"
@@ -206,8 +221,20 @@ void HistoryStore::Close()
         }
         QSqlDatabase::removeDatabase(connection_);
     }
+    if (!held_.isEmpty()) {
+        const std::lock_guard lock(g_heldMutex);
+        if (--g_held[held_] <= 0)
+            g_held.erase(held_);
+        held_.clear();
+    }
     if (state_ == State::Ready)
         state_ = State::Closed;
+}
+
+void HistoryStore::Hold(const QString& identity) const
+{
+    held_ = identity;
+    ++g_held[identity];
 }
 
 bool HistoryStore::Fail(State s, const QString& detail)
@@ -290,6 +317,12 @@ HistoryStore::Kind HistoryStore::Examine() const
             return Kind::Foreign;
         if (st.st_size == 0)
             return Kind::Empty;
+        const QString identity = IdentityOf(st);
+        const std::lock_guard lock(g_heldMutex);
+        if (g_held.count(identity)) {
+            Hold(identity);
+            return Kind::Ours;
+        }
         QFile f(path_);
         if (!f.open(QIODevice::ReadOnly)) {
             detail_ = f.errorString();
@@ -303,6 +336,9 @@ HistoryStore::Kind HistoryStore::Examine() const
                 ? Kind::Ours
                 : Kind::Foreign;
         }
+        f.close();
+        if (kind == Kind::Ours)
+            Hold(identity);
         // A program of ours may be writing the first page just now.
         if (kind == Kind::Ours || attempt >= 25 || !QFileInfo::exists(path_ + QStringLiteral("-journal")))
             return kind;
@@ -345,6 +381,11 @@ bool HistoryStore::Open(bool create)
     case Kind::Unreadable: return Fail(State::CannotOpen, detail_);
     }
     identity_ = Identity(path_);
+    if (held_.isEmpty()) {
+        // A new or empty file becomes ours before the first connection to it.
+        const std::lock_guard lock(g_heldMutex);
+        Hold(identity_);
+    }
     MakePrivate(QFileInfo(path_).absolutePath(), 0700);
     for (const char* suffix : {"", "-wal", "-shm"})
         MakePrivate(path_ + QLatin1String(suffix), 0600);

@@ -6,7 +6,8 @@
 //
 // Whether a file is ours is decided from its first bytes before SQLite ever
 // opens it, so a file of another program is never changed, not even by the
-// merge of its pending log. Every query is checked: a query that fails
+// merge of its pending log. That look happens once, before this process's
+// first connection to the file; afterwards only stat() compares identity. Every query is checked: a query that fails
 // leaves the store in a state that says why, and its result is then empty
 // and must not be shown as figures.
 
@@ -169,7 +170,11 @@ public:
 
 private:
     enum class Kind { Absent, Empty, Ours, Foreign, NotDatabase, Folder, Unreadable };
+    // Finds out what the path holds; a file of ours is then held (see Hold)
+    // until Close.
     Kind Examine() const;
+    // Counts this store among the holders of the file (with the holders' mutex locked).
+    void Hold(const QString& identity) const;
     bool Fail(State s, const QString& detail);
     bool FailFrom(const QSqlError& e, State otherwise);
     // Notes a failed query of a view; the caller's result is then empty.
@@ -185,6 +190,7 @@ private:
     mutable State state_ = State::Closed;
     mutable QString detail_;
     QString identity_;
+    mutable QString held_; // the file this store holds, while it holds one
     bool writable_ = false;
 };
 
