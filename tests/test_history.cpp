@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QBarSeries>
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <csignal>
 #include <cstdio>
@@ -211,6 +213,7 @@ private slots:
     void timesCarryTheirOffsetAndPeriodsEndToday();
     void theWindowForParents();
     void anAdultsToolBesideThePractiseKeepsEveryAnswer();
+    void earlierRecordsAreConvertedBesideThePractice();
 
 private:
     QTemporaryDir dir_;
@@ -800,6 +803,102 @@ void TestHistory::anAdultsToolBesideThePractiseKeepsEveryAnswer()
     ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
     QVERIFY(child.process.waitForFinished());
     QCOMPARE(StoredAnswers(), 4);
+}
+
+// Every row's uid: 16 bytes, version 7, its first 48 bits the row's
+// milliseconds, no two alike; "" when all are, else what is wrong.
+QString CheckUids(QSqlDatabase db)
+{
+    QSet<QByteArray> seen;
+    for (const char* table : {"antworten", "spiele"}) {
+        QSqlQuery q(QStringLiteral("SELECT uid, utc FROM %1").arg(QLatin1String(table)), db);
+        while (q.next()) {
+            const QByteArray uid = q.value(0).toByteArray();
+            if (uid.size() != 16 || (uchar(uid[6]) >> 4) != 7 || (uchar(uid[8]) >> 6) != 2
+                || uid.left(6).toHex().toLongLong(nullptr, 16) != q.value(1).toLongLong() || seen.contains(uid))
+                return QStringLiteral("%1: %2").arg(QLatin1String(table), QString::fromLatin1(uid.toHex()));
+            seen.insert(uid);
+        }
+    }
+    return seen.isEmpty() ? QStringLiteral("keine Zeilen") : QString();
+}
+
+// A record of the first release with thousands of answers, while that
+// release still runs beside the new one: the new program converts it while
+// the child practises, the old program's later answers are kept and
+// completed, and every row keeps its id and gets a uid of its own.
+void TestHistory::earlierRecordsAreConvertedBesideThePractice()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(DefaultHistoryPath()).absolutePath()));
+    QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alt"));
+    old.setDatabaseName(DefaultHistoryPath());
+    QVERIFY(old.open());
+    QSqlQuery q(old);
+    for (const char* step :
+         {"CREATE TABLE antworten (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, rechenart INTEGER, reihe TEXT, "
+          "zeile INTEGER, erwartet TEXT, eingegeben TEXT, richtig INTEGER, ms INTEGER)",
+          "CREATE TABLE spiele (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, sekunden INTEGER)",
+          "WITH RECURSIVE n(i) AS (SELECT 7 UNION ALL SELECT i + 1 FROM n WHERE i < 5006) INSERT INTO antworten "
+          "SELECT i, datetime('2025-01-01', '+' || i || ' minutes'), 'Lena', 1, 'a+b', 1, '3', '3', 1, 900 FROM n",
+          "INSERT INTO spiele VALUES (3, '2025-01-02 10:00:00', 'Lena', 40)", "PRAGMA application_id = 1380270923",
+          "PRAGMA user_version = 1", "PRAGMA journal_mode = WAL"})
+        QVERIFY2(q.exec(QLatin1String(step)), qPrintable(q.lastError().text()));
+    q.finish();
+    QSqlQuery oldInsert(old);
+    QVERIFY(oldInsert.prepare(QStringLiteral("INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, "
+                                             "eingegeben, richtig, ms) VALUES ('2026-03-10 08:00:00', 'Mia', 2, "
+                                             "'c-e', 1, '4', '5', 0, 700)")));
+
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QVERIFY2(child.Answer() == "ok", qPrintable(PausedReason()));
+    QVERIFY2(oldInsert.exec(), qPrintable(oldInsert.lastError().text()));
+    QTRY_VERIFY_WITH_TIMEOUT(!QSqlQuery(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'umstellung'"), old).next(),
+                             20000);
+    QCOMPARE(child.Answer(), QByteArray("ok"));
+    QVERIFY(child.Quit());
+    QCOMPARE(StoredAnswers(), 5003);
+    QCOMPARE(CheckUids(old), QString());
+    QVERIFY(q.exec(QStringLiteral("SELECT min(id), count(DISTINCT id), max(id) FROM antworten")) && q.next());
+    QCOMPARE(q.value(0).toInt() * 10000 + q.value(1).toInt(), 7 * 10000 + 5003);
+    QVERIFY(q.exec(QStringLiteral("SELECT zeit, utc FROM antworten WHERE kind = 'Mia'")) && q.next());
+    QCOMPARE(QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs).toMSecsSinceEpoch(), q.value(1).toLongLong());
+    QCOMPARE(q.value(1).toLongLong(), QDateTime(QDate(2026, 3, 10), QTime(8, 0)).toMSecsSinceEpoch());
+
+    // A record of the second release: its rows get their uids in steps, and
+    // the previous release, still running, writes on.
+    q.finish();
+    oldInsert.finish();
+    old.close();
+    QVERIFY(HistoryStore::DeleteFile(DefaultHistoryPath()) && old.open());
+    for (const char* step :
+         {"CREATE TABLE antworten (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER NOT NULL, "
+          "kind TEXT NOT NULL, rechenart INTEGER NOT NULL, reihe TEXT NOT NULL, zeile INTEGER NOT NULL, erwartet TEXT "
+          "NOT NULL, eingegeben TEXT NOT NULL, richtig INTEGER NOT NULL, ms INTEGER NOT NULL)",
+          "CREATE TABLE spiele (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER NOT NULL, "
+          "kind TEXT NOT NULL, sekunden INTEGER NOT NULL)",
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25) INSERT INTO antworten "
+          "SELECT i * 2, '2025-01-01T10:00:00.000+01:00', 1735722000000 + i, 'Lena', 1, 'a+b', 1, '3', '3', 1, 900 FROM n",
+          "PRAGMA application_id = 1380270923", "PRAGMA user_version = 2"})
+        QVERIFY2(q.exec(QLatin1String(step)), qPrintable(q.lastError().text()));
+    QVERIFY(oldInsert.prepare(QStringLiteral("INSERT INTO antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, "
+                                             "eingegeben, richtig, ms) VALUES ('2026-03-10T08:00:00.000+01:00', "
+                                             "1773126000000, 'Mia', 2, 'c-e', 1, '4', '5', 0, 700)")));
+    {
+        HistoryStore store(DefaultHistoryPath());
+        QVERIFY(store.Open(false) && store.ConversionPending());
+        QVERIFY(oldInsert.exec());
+        int steps = 0;
+        while (store.ConvertStep(4) > 0)
+            ++steps;
+        QVERIFY2(steps >= 7 && !store.ConversionPending(), qPrintable(QString::number(steps) + store.Problem()));
+    }
+    QCOMPARE(CheckUids(old), QString());
+    QVERIFY(q.exec(QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM antworten ORDER BY id LIMIT 3)")) && q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("2,4,6"));
+    q.finish();
+    oldInsert.finish();
+    old.close();
 }
 
 int main(int argc, char** argv)

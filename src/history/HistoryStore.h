@@ -103,7 +103,7 @@ public:
 
     // The schema version this program writes; older files are upgraded in
     // place by the program that records, and read as they are by the others.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     explicit HistoryStore(QString path);
     ~HistoryStore();
@@ -132,6 +132,16 @@ public:
     // SQLite's automatic checkpoint of the log, on by default; off when
     // another thread checkpoints instead.
     void SetAutoCheckpoint(bool on);
+
+    // Whether rows of an earlier schema still wait for ConvertStep.
+    bool ConversionPending() const;
+    // Converts up to `rows` waiting rows in one short transaction; the
+    // number of rows handled (0 when nothing waits any longer), -1 when it
+    // failed. The store must be open for writing.
+    int ConvertStep(int rows);
+    // Merges the log into the file as far as no reader needs it; false when
+    // that could not be done (the log then keeps growing).
+    bool Checkpoint();
 
     // Each in a transaction of its own; false (and WriteFailed or Corrupt) when it could not be written.
     bool RecordAnswer(const AnswerRecord& a);
@@ -180,7 +190,8 @@ private:
     // Notes a failed query of a view; the caller's result is then empty.
     void ReadError(const QSqlError& e) const;
     bool CreateOrUpgrade(int fromVersion);
-    bool ReadOldSchema();
+    bool ReadOldSchema(int version);
+    bool ShowConvertedSoFar();
     // Reads the file's schema version into `*version`; false (CannotOpen, or
     // Newer for a file of a later program) when it cannot be used.
     bool ReadVersion(QSqlQuery& q, int* version);

@@ -14,8 +14,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSqlDatabase>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -84,6 +87,66 @@ void StartCheck(const QString& path)
     });
 }
 
+// Qt SQL drops its connections in a routine of the application object's
+// end, registered when its list of connections is first used, and such
+// routines run newest first: registered after that, the store is closed
+// (and its log merged) and the conversion stopped while the connections are
+// still there. Called in the main thread.
+void CloseAtExit()
+{
+    static const bool registered = (QSqlDatabase::contains(QString()), qAddPostRoutine(ResetRecorder), true);
+    Q_UNUSED(registered);
+}
+
+// A record of an earlier release is converted beside the child's practice,
+// in short steps on a connection of its own, never between an answer's
+// Enter and its result: the child's writes take turns with the steps.
+struct Conversion {
+    std::thread thread;
+    std::atomic<bool> stop{false};
+};
+std::unique_ptr<Conversion> g_conversion;
+
+void StopConversion()
+{
+    if (g_conversion) {
+        g_conversion->stop.store(true);
+        g_conversion->thread.join();
+        g_conversion.reset();
+    }
+}
+
+void StartConversion(const QString& path)
+{
+    if (g_conversion)
+        return;
+    CloseAtExit();
+    g_conversion = std::make_unique<Conversion>();
+    Conversion* conversion = g_conversion.get();
+    conversion->thread = std::thread([conversion, path] {
+        HistoryStore store(path);
+        if (!store.Open(false) || !store.ConversionPending())
+            return;
+        // The log is merged here between steps, outside the turns the child waits for.
+        store.SetAutoCheckpoint(false);
+        int rows = 200;
+        for (int step = 1; !conversion->stop.load(); ++step) {
+            QElapsedTimer clock;
+            clock.start();
+            const int done = store.ConvertStep(rows);
+            if (done <= 0)
+                break;
+            // About a millisecond per step: an answer given meanwhile waits no longer.
+            const qint64 us = std::max<qint64>(clock.nsecsElapsed() / 1000, 1);
+            rows = int(std::clamp<qint64>(rows * 1000 / us, 50, 2000));
+            if (step % 20 == 0)
+                store.Checkpoint();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        store.Checkpoint();
+    });
+}
+
 // The problem the check found, once it is finished; empty otherwise.
 QString FoundDamage()
 {
@@ -126,12 +189,7 @@ HistoryStore* Store(const QString& damaged)
             Pause(HistoryStore::Identity(path), store->Problem());
             return nullptr;
         }
-        // Qt SQL drops its connections in a routine of the application
-        // object's end, and such routines run newest first: registered after
-        // the first connection, the store is closed (and its log merged)
-        // while the connection is still there.
-        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
-        Q_UNUSED(closedAtExit);
+        CloseAtExit();
         g_store = std::move(store);
         // With a school server the sender thread checkpoints the log.
         if (school::Configured())
@@ -139,6 +197,8 @@ HistoryStore* Store(const QString& damaged)
         // The file works again: an old complaint no longer holds.
         ClearPausedReason();
         StartCheck(path);
+        if (g_store->ConversionPending())
+            StartConversion(path);
     }
     const QString damage = FoundDamage();
     if (!damage.isEmpty()) {
@@ -195,6 +255,9 @@ QString StartName(const QString& fallback)
         return fallback;
     // Answers a killed run could not send leave now.
     school::RecordChanged();
+    // A record of an earlier release is converted from the start on, before the first answer.
+    if (QFileInfo(DefaultHistoryPath()).isFile())
+        StartConversion(DefaultHistoryPath());
     const QString name = Settings().value(kNameKey).toString();
     if (!name.isEmpty())
         g_child = name;
@@ -241,6 +304,7 @@ void RecordGame(long long seconds)
 
 void CloseRecord()
 {
+    StopConversion();
     StopCheck();
     g_store.reset();
 }
@@ -271,6 +335,7 @@ void NoteDamagedRecord(const QString& path)
 
 void ResetRecorder()
 {
+    StopConversion();
     StopCheck();
     g_store.reset();
     g_paused = false;
