@@ -214,6 +214,7 @@ private slots:
     void theWindowForParents();
     void anAdultsToolBesideThePractiseKeepsEveryAnswer();
     void earlierRecordsAreConvertedBesideThePractice();
+    void aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn();
 
 private:
     QTemporaryDir dir_;
@@ -899,6 +900,35 @@ void TestHistory::earlierRecordsAreConvertedBesideThePractice()
     q.finish();
     oldInsert.finish();
     old.close();
+}
+
+void TestHistory::aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn()
+{
+    QVERIFY(SetRecordingOn(true));
+    const auto answer = [] { RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12")); };
+    answer();
+    QVERIFY(QFileInfo(Settings().fileName()).exists());
+    // The disk is full for the record's log from here on (the settings stay smaller).
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = old;
+    full.rlim_cur = rlim_t(QFileInfo(DefaultHistoryPath() + QStringLiteral("-wal")).size());
+    setrlimit(RLIMIT_FSIZE, &full);
+    for (int i = 0; i < 2; ++i)
+        answer();
+    setrlimit(RLIMIT_FSIZE, &old);
+    for (int i = 0; i < 3; ++i)
+        answer();
+    QCOMPARE(StoredAnswers(), 4);
+    // The next start records on, and the parents still learn of the gap; once.
+    ResetRecorder();
+    answer();
+    QCOMPARE(StoredAnswers(), 5);
+    const QString notice = PausedReason();
+    QVERIFY2(notice.contains(QStringLiteral("2 Antworten fehlen")) && !notice.contains(QStringLiteral("Speicher voll oder schreibgeschützt?")),
+             qPrintable(notice));
+    QVERIFY(Settings().value(QStringLiteral("Verlauf/Luecken")).isNull());
 }
 
 int main(int argc, char** argv)

@@ -303,6 +303,13 @@ void HistoryStore::Hold(const QString& identity) const
     ++g_held[identity];
 }
 
+bool HistoryStore::Written()
+{
+    state_ = State::Ready;
+    detail_.clear();
+    return true;
+}
+
 bool HistoryStore::Fail(State s, const QString& detail)
 {
     state_ = s;
@@ -742,7 +749,8 @@ void HistoryStore::SetAutoCheckpoint(bool on)
 
 bool HistoryStore::RecordAnswer(const AnswerRecord& a)
 {
-    if (state_ != State::Ready || !writable_)
+    // After a failed write (a full disk) every write tries again.
+    if ((state_ != State::Ready && state_ != State::WriteFailed) || !writable_)
         return false;
     const std::lock_guard turn(g_writeTurn);
     QSqlQuery q(QSqlDatabase::database(connection_, false));
@@ -762,12 +770,13 @@ bool HistoryStore::RecordAnswer(const AnswerRecord& a)
     q.addBindValue(NewUid(a.time.toMSecsSinceEpoch()));
     if (!q.exec())
         return FailFrom(q.lastError(), State::WriteFailed);
-    return true;
+    return Written();
 }
 
 bool HistoryStore::RecordGame(const GameRecord& g)
 {
-    if (state_ != State::Ready || !writable_)
+    // After a failed write (a full disk) every write tries again.
+    if ((state_ != State::Ready && state_ != State::WriteFailed) || !writable_)
         return false;
     const std::lock_guard turn(g_writeTurn);
     QSqlQuery q(QSqlDatabase::database(connection_, false));
@@ -779,7 +788,7 @@ bool HistoryStore::RecordGame(const GameRecord& g)
     q.addBindValue(NewUid(g.time.toMSecsSinceEpoch()));
     if (!q.exec())
         return FailFrom(q.lastError(), State::WriteFailed);
-    return true;
+    return Written();
 }
 
 QStringList HistoryStore::Children() const

@@ -143,7 +143,8 @@ public:
     // that could not be done (the log then keeps growing).
     bool Checkpoint();
 
-    // Each in a transaction of its own; false (and WriteFailed or Corrupt) when it could not be written.
+    // Each in a transaction of its own; false (and WriteFailed or Corrupt)
+    // when it could not be written. After WriteFailed the next write tries again.
     bool RecordAnswer(const AnswerRecord& a);
     bool RecordGame(const GameRecord& g);
 
@@ -186,6 +187,8 @@ private:
     // Counts this store among the holders of the file (with the holders' mutex locked).
     void Hold(const QString& identity) const;
     bool Fail(State s, const QString& detail);
+    // A write succeeded: a failure before it no longer holds.
+    bool Written();
     bool FailFrom(const QSqlError& e, State otherwise);
     // Notes a failed query of a view; the caller's result is then empty.
     void ReadError(const QSqlError& e) const;
