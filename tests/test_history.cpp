@@ -215,6 +215,7 @@ private slots:
     void anAdultsToolBesideThePractiseKeepsEveryAnswer();
     void earlierRecordsAreConvertedBesideThePractice();
     void aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn();
+    void aLogBesideARestoredBackupIsSetAside();
 
 private:
     QTemporaryDir dir_;
@@ -929,6 +930,42 @@ void TestHistory::aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn()
     QVERIFY2(notice.contains(QStringLiteral("2 Antworten fehlen")) && !notice.contains(QStringLiteral("Speicher voll oder schreibgeschützt?")),
              qPrintable(notice));
     QVERIFY(Settings().value(QStringLiteral("Verlauf/Luecken")).isNull());
+}
+
+// A backup copied back while the log of a later, killed run lies beside it.
+void TestHistory::aLogBesideARestoredBackupIsSetAside()
+{
+    const QString path = DefaultHistoryPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    const QString backup = dir_.filePath(QStringLiteral("sicherung.sqlite"));
+    for (int answers : {3, 200}) {
+        HistoryStore store(path);
+        QVERIFY(store.Open(true));
+        for (int i = 0; i < answers; ++i)
+            QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), At(10), 1, QStringLiteral("a+b"), true)));
+        store.Close();
+        if (answers == 3)
+            QVERIFY(!QFileInfo::exists(backup) && QFile::copy(path, backup));
+    }
+    QProcess writer;
+    writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--schreiben"), path});
+    for (qint64 committed = 0; committed < 300 && writer.waitForReadyRead(10000);)
+        while (writer.canReadLine())
+            committed = writer.readLine().trimmed().toLongLong();
+    ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+    QVERIFY(writer.waitForFinished());
+    QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+    QVERIFY(QFile::remove(path) && QFile::copy(backup, path));
+
+    QVERIFY(SetRecordingOn(true));
+    RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
+    QVERIFY(!RecordingPaused());
+    CloseRecord();
+    QCOMPARE(StoredAnswers(), 4);
+    QCOMPARE(HistoryStore::LogsSetAside(path).size(), 1);
+    const QString notice = PausedReason();
+    QVERIFY2(notice.contains(QStringLiteral("beiseitegelegt")) && !notice.contains(QStringLiteral("Technische")),
+             qPrintable(notice));
 }
 
 int main(int argc, char** argv)

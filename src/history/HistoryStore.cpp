@@ -18,6 +18,9 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <QtEndian>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -191,6 +194,103 @@ std::optional<quint32> ApplicationIdInLog(const QString& log)
     return id;
 }
 
+// Whether the log beside a database file belongs to it. A log is read as
+// SQLite reads it (the salts of its header in every frame, the running
+// checksum, up to its last commit); what it says about the first page must
+// fit the file: copies of the first page carry the change counter of the
+// file they were made from plus one, and without such a copy every commit
+// keeps the file's size in pages. A backup copied back beside the log of a
+// later run fails this, and SQLite would otherwise lay the log's pages over
+// the wrong file.
+bool LogBelongs(const QString& log, const QByteArray& dbHeader)
+{
+    QFile f(log);
+    if (!f.open(QIODevice::ReadOnly))
+        return true; // no log: nothing to lay over the file
+    const QByteArray header = f.read(32);
+    if (header.size() < 32 || (BigEndian32(header.constData()) & ~1u) != 0x377f0682u)
+        return true; // SQLite ignores such a log
+    const bool bigEndian = BigEndian32(header.constData()) & 1u;
+    quint32 s0 = 0;
+    quint32 s1 = 0;
+    const auto sum = [&](const char* data, qint64 n) {
+        for (qint64 i = 0; i + 8 <= n; i += 8) {
+            quint32 x0;
+            quint32 x1;
+            std::memcpy(&x0, data + i, 4);
+            std::memcpy(&x1, data + i + 4, 4);
+            if (bigEndian == (QSysInfo::ByteOrder == QSysInfo::LittleEndian)) {
+                x0 = qbswap(x0);
+                x1 = qbswap(x1);
+            }
+            s0 += x0 + s1;
+            s1 += x1 + s0;
+        }
+    };
+    sum(header.constData(), 24);
+    if (s0 != BigEndian32(header.constData() + 24) || s1 != BigEndian32(header.constData() + 28))
+        return true; // a log whose header is torn is ignored by SQLite
+    const qint64 pageSize = BigEndian32(header.constData() + 8);
+    const quint32 dbPageSize = (quint32(uchar(dbHeader[16])) << 8 | uchar(dbHeader[17])) == 1
+        ? 65536
+        : (quint32(uchar(dbHeader[16])) << 8 | uchar(dbHeader[17]));
+    const quint32 dbCounter = BigEndian32(dbHeader.constData() + 24);
+    const quint32 dbPages = BigEndian32(dbHeader.constData() + 28);
+    std::vector<quint32> counters; // of the copies of the first page, up to the last commit
+    std::vector<quint32> sizes;    // the file's size in pages after each commit
+    std::vector<quint32> pending;
+    bool firstPagePending = false;
+    QByteArray frame;
+    for (;;) {
+        frame = f.read(24 + pageSize);
+        if (frame.size() < 24 + pageSize || frame.mid(8, 8) != header.mid(16, 8))
+            break;
+        sum(frame.constData(), 8);
+        sum(frame.constData() + 24, pageSize);
+        if (s0 != BigEndian32(frame.constData() + 16) || s1 != BigEndian32(frame.constData() + 20))
+            break;
+        if (BigEndian32(frame.constData()) == 1) {
+            pending.push_back(BigEndian32(frame.constData() + 24 + 24));
+            firstPagePending = true;
+        }
+        if (const quint32 commitSize = BigEndian32(frame.constData() + 4)) {
+            counters.insert(counters.end(), pending.begin(), pending.end());
+            pending.clear();
+            if (!firstPagePending)
+                sizes.push_back(commitSize);
+            firstPagePending = false;
+        }
+    }
+    if (counters.empty() && sizes.empty())
+        return true; // nothing committed: SQLite lays nothing over the file
+    if (pageSize != dbPageSize)
+        return false;
+    if (!counters.empty()) {
+        const auto [least, most] = std::minmax_element(counters.begin(), counters.end());
+        return dbCounter + 1 >= *least && dbCounter <= *most;
+    }
+    return std::all_of(sizes.begin(), sizes.end(), [&](quint32 n) { return n == dbPages; });
+}
+
+// Whether a program has the database file open through SQLite just now: it
+// then holds a lock on the index of the log ("-shm"). Asked only where this
+// process holds no connection to the file, so closing the descriptor drops
+// no lock of ours.
+bool LogInUse(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path + QStringLiteral("-shm")).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 128; // the byte every connection in WAL mode holds a shared lock on
+    lock.l_len = 1;
+    const bool inUse = ::fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+    ::close(fd);
+    return inUse;
+}
+
 // The WHERE clause of a filter and further conditions; its values are bound by Bind.
 QString Where(const Filter& f, QStringList parts = {}, bool withChild = true)
 {
@@ -303,6 +403,26 @@ void HistoryStore::Hold(const QString& identity) const
     ++g_held[identity];
 }
 
+void HistoryStore::SetAsideLog() const
+{
+    const QFileInfo info(path_);
+    const QString target = info.absolutePath() + QLatin1Char('/') + info.completeBaseName()
+        + QStringLiteral("-fremdes-protokoll-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss")) + QStringLiteral(".sqlite-wal");
+    if (::rename(QFile::encodeName(path_ + QStringLiteral("-wal")).constData(), QFile::encodeName(target).constData()) == 0)
+        QFile::remove(path_ + QStringLiteral("-shm")); // the index of the log set aside
+}
+
+QStringList HistoryStore::LogsSetAside(const QString& path)
+{
+    const QFileInfo info(path);
+    QStringList names = info.absoluteDir().entryList(
+        {info.completeBaseName() + QStringLiteral("-fremdes-protokoll-*.sqlite-wal")}, QDir::Files, QDir::Name);
+    for (QString& name : names)
+        name = info.absoluteDir().filePath(name);
+    return names;
+}
+
 bool HistoryStore::Written()
 {
     state_ = State::Ready;
@@ -410,6 +530,8 @@ HistoryStore::Kind HistoryStore::Examine() const
                 : Kind::Foreign;
         }
         f.close();
+        if (kind == Kind::Ours && !LogInUse(path_) && !LogBelongs(path_ + QStringLiteral("-wal"), header))
+            SetAsideLog();
         if (kind == Kind::Ours)
             Hold(identity);
         // A program of ours may be writing the first page just now.

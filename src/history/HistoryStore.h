@@ -176,6 +176,10 @@ public:
     // Renames the file with its log files to a free name beside it, so a
     // new record can begin; the new name in `*kept`. Never a folder.
     static bool SetAside(const QString& path, QString* kept);
+    // The logs that were found beside the file at `path` but did not belong
+    // to it (a backup copied back beside the log of a later run) and were
+    // set aside under these names before the file was opened, oldest first.
+    static QStringList LogsSetAside(const QString& path);
     // Which file the path names now ("device:inode"), empty when none.
     static QString Identity(const QString& path);
 
@@ -184,6 +188,8 @@ private:
     // Finds out what the path holds; a file of ours is then held (see Hold)
     // until Close.
     Kind Examine() const;
+    // Renames the log (and removes its index) where no program uses it.
+    void SetAsideLog() const;
     // Counts this store among the holders of the file (with the holders' mutex locked).
     void Hold(const QString& identity) const;
     bool Fail(State s, const QString& detail);

@@ -11,6 +11,7 @@
 #include "rows/ColumnRules.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
@@ -39,6 +40,8 @@ const QString kDamagedKey = QStringLiteral("Verlauf/Beschaedigt");
 const QString kGapsKey = QStringLiteral("Verlauf/Luecken");
 const QString kGapSinceKey = QStringLiteral("Verlauf/LueckeSeit");
 const QString kGapAnswersKey = QStringLiteral("Verlauf/LueckeAntworten");
+// The logs set aside beside the record that the parents were told of.
+const QString kLogsToldKey = QStringLiteral("Verlauf/ProtokolleGemeldet");
 
 QSettings Settings() { return QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov")); }
 
@@ -376,12 +379,28 @@ void CloseRecord()
 {
     StopConversion();
     StopCheck();
+    // Everything goes into the file itself; where that fails the parents learn of it.
+    if (g_store && !g_store->Checkpoint() && g_store->GetState() != HistoryStore::State::Ready) {
+        QSettings s = Settings();
+        s.setValue(kProblemKey, g_store->Problem());
+        Save(s);
+    }
     g_store.reset();
 }
 
 QString PausedReason()
 {
     QSettings s = Settings();
+    QStringList told = s.value(kLogsToldKey).toStringList();
+    for (const QString& log : HistoryStore::LogsSetAside(DefaultHistoryPath()))
+        if (!told.contains(log)) {
+            told << log;
+            s.setValue(kLogsToldKey, told);
+            s.setValue(kGapsKey, s.value(kGapsKey).toStringList() << QStringLiteral(
+                "Neben dem Lernverlauf lag ein Protokoll, das nicht zu dieser Datei gehört (etwa nach dem "
+                "Zurückspielen einer Sicherung). Es wurde nicht übernommen, sondern beiseitegelegt: %1")
+                .arg(QDir::toNativeSeparators(log)));
+        }
     // Only the parents' window asks: the stretches of lost practice it
     // shows count as seen, and stay shown in this program's windows.
     const QStringList gaps = s.value(kGapsKey).toStringList();
