@@ -216,6 +216,7 @@ private slots:
     void earlierRecordsAreConvertedBesideThePractice();
     void aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn();
     void aLogBesideARestoredBackupIsSetAside();
+    void aSharedFolderReachedThroughALinkKeepsItsRights();
 
 private:
     QTemporaryDir dir_;
@@ -966,6 +967,22 @@ void TestHistory::aLogBesideARestoredBackupIsSetAside()
     const QString notice = PausedReason();
     QVERIFY2(notice.contains(QStringLiteral("beiseitegelegt")) && !notice.contains(QStringLiteral("Technische")),
              qPrintable(notice));
+}
+
+void TestHistory::aSharedFolderReachedThroughALinkKeepsItsRights()
+{
+    const QString shared = dir_.filePath(QStringLiteral("geteilt"));
+    QVERIFY(QDir().mkpath(shared) && ::chmod(QFile::encodeName(shared).constData(), 02775) == 0);
+    const QString folder = QFileInfo(DefaultHistoryPath()).absolutePath();
+    QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()) && QFile::link(shared, folder));
+    QVERIFY(SetRecordingOn(true));
+    RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
+    CloseRecord();
+    QCOMPARE(StoredAnswers(), 1);
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(shared).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(02775));
+    QVERIFY(QFile::remove(folder));
 }
 
 int main(int argc, char** argv)

@@ -325,12 +325,25 @@ QString StoredTime(const QDateTime& t)
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
+// Whether the path or one of its `levels - 1` folders above is a symbolic
+// link: a place someone set up (a folder shared with a group, say).
+bool ReachedThroughLink(QString path, int levels)
+{
+    for (int i = 0; i < levels && !path.isEmpty() && path != QLatin1String("/"); ++i) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            return true;
+        path = QFileInfo(path).absolutePath();
+    }
+    return false;
+}
+
 // Takes the rights of group and others from a file or folder of the record.
 void MakePrivate(const QString& path, mode_t mode)
 {
     struct stat st {};
     const QByteArray name = QFile::encodeName(path);
-    if (::stat(name.constData(), &st) == 0 && (st.st_mode & 077) != 0)
+    if (::lstat(name.constData(), &st) == 0 && !S_ISLNK(st.st_mode) && (st.st_mode & 077) != 0)
         ::chmod(name.constData(), mode);
 }
 
@@ -581,9 +594,14 @@ bool HistoryStore::Open(bool create)
         const std::lock_guard lock(g_heldMutex);
         Hold(identity_);
     }
-    MakePrivate(QFileInfo(path_).absolutePath(), 0700);
-    for (const char* suffix : {"", "-wal", "-shm"})
-        MakePrivate(path_ + QLatin1String(suffix), 0600);
+    // The record holds children's names: its folder and files are the
+    // user's alone, unless the folder (Rechenkov/Rechenkov) is reached
+    // through a link, which someone made on purpose.
+    if (!ReachedThroughLink(QFileInfo(path_).absolutePath(), 2)) {
+        MakePrivate(QFileInfo(path_).absolutePath(), 0700);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            MakePrivate(path_ + QLatin1String(suffix), 0600);
+    }
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);

@@ -50,7 +50,8 @@ bool Save(QSettings& s)
 {
     s.sync();
     const QString file = s.fileName();
-    if (QFileInfo::exists(file)) {
+    // A folder reached through a symbolic link is someone's arrangement, and left as it is.
+    if (QFileInfo::exists(file) && !QFileInfo(file).isSymLink() && !QFileInfo(QFileInfo(file).absolutePath()).isSymLink()) {
         ::chmod(QFile::encodeName(file).constData(), 0600);
         ::chmod(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), 0700);
     }
