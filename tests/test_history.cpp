@@ -217,6 +217,7 @@ private slots:
     void aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn();
     void aLogBesideARestoredBackupIsSetAside();
     void aSharedFolderReachedThroughALinkKeepsItsRights();
+    void aRecordOnAFuseFolderKeepsEveryAnswer();
 
 private:
     QTemporaryDir dir_;
@@ -983,6 +984,40 @@ void TestHistory::aSharedFolderReachedThroughALinkKeepsItsRights()
     QVERIFY(::stat(QFile::encodeName(shared).constData(), &st) == 0);
     QCOMPARE(st.st_mode & 07777, mode_t(02775));
     QVERIFY(QFile::remove(folder));
+}
+
+// The record in a home on a FUSE file system (a pass-through mount made
+// with bindfs): the child practises, an adult's tool reads, the child is killed.
+void TestHistory::aRecordOnAFuseFolderKeepsEveryAnswer()
+{
+    if (geteuid() != 0 || !QFileInfo::exists(QStringLiteral("/dev/fuse"))
+        || QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty())
+        QSKIP("Needs root, /dev/fuse and bindfs (Debian package bindfs) to mount a FUSE folder.");
+    const QString source = dir_.filePath(QStringLiteral("fuse-quelle"));
+    const QString mount = dir_.filePath(QStringLiteral("fuse"));
+    QVERIFY(QDir().mkpath(source) && QDir().mkpath(mount));
+    QCOMPARE(QProcess::execute(QStringLiteral("bindfs"), {source, mount}), 0);
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_DATA_HOME", data);
+        QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mount});
+    });
+    // The processes started from here keep their record on the mount.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(mount));
+    const QString path = mount + QStringLiteral("/Rechenkov/Rechenkov/verlauf.sqlite");
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    QCOMPARE(RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"), QStringLiteral("--aus-verlauf"),
+                         QStringLiteral("Lena"), QStringLiteral("--ausgabe"), dir_.filePath(QStringLiteral("f.pdf"))})
+                 .first,
+             1);
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
+    QVERIFY(child.process.waitForFinished());
+    QCOMPARE(StoredAnswers(path), 4);
+    // Kept with a rollback journal: no log that needs memory shared over the mount.
+    QCOMPARE(int(Bytes(path).at(18)), 1);
 }
 
 int main(int argc, char** argv)

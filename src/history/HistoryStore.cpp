@@ -28,6 +28,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace history {
@@ -338,6 +339,33 @@ bool ReachedThroughLink(QString path, int levels)
     return false;
 }
 
+// Whether the folder lies on this computer's own disk. SQLite's log needs
+// memory shared by all its users and locks that hold; on a network home
+// (NFS, SMB) or a FUSE file system (which may be a network in disguise, as
+// sshfs is) that is not sure, and the record is kept with a rollback
+// journal instead, which needs only locks.
+bool FolderIsLocal(const QString& folder)
+{
+    struct statfs fs {};
+    if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return true;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x65735546: // FUSE
+    case 0x6969:     // NFS
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B:     // SMB
+    case 0x01021997: // 9P
+    case 0x00C36400: // Ceph
+    case 0x6B414653: // AFS
+    case 0x5346414F: // OpenAFS
+    case 0x0BD00BD0: // Lustre
+    case 0x47504653: // GPFS
+        return false;
+    default: return true;
+    }
+}
+
 // Takes the rights of group and others from a file or folder of the record.
 void MakePrivate(const QString& path, mode_t mode)
 {
@@ -615,8 +643,12 @@ bool HistoryStore::Open(bool create)
         return false;
     if (!ShowConvertedSoFar())
         return false;
-    // Made after the file has its mark on the first page, so the mark is in the file itself.
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && IsDamage(q.lastError()))
+    // Made after the file has its mark on the first page, so the mark is in
+    // the file itself. A file in WAL mode that another program uses just
+    // now stays in it.
+    const bool local = FolderIsLocal(QFileInfo(path_).absolutePath());
+    if (!q.exec(local ? QStringLiteral("PRAGMA journal_mode=WAL") : QStringLiteral("PRAGMA journal_mode=DELETE"))
+        && IsDamage(q.lastError()))
         return FailFrom(q.lastError(), State::WriteFailed);
     if (!q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
         return FailFrom(q.lastError(), State::WriteFailed);
