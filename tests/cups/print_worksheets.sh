@@ -2,7 +2,7 @@
 # Prints three worksheets with keys through a real CUPS queue (a cupsd of our
 # own on a socket in a temporary folder, a cups-pdf queue made with lpadmin,
 # the program's --drucker) and compares each page the queue wrote with the
-# same page written straight to PDF.
+# same stack (--stapel) written straight to PDF.
 # Usage: print_worksheets.sh RECHENKOV TABLE_FOLDER   (exit 77: skipped)
 set -eu
 rechenkov=$1 tables=$2
@@ -42,10 +42,11 @@ lpadmin -d "$queue"
 
 cd "$top"
 cp "$tables/good.LST" .
-sheets="--arbeitsblaetter 3 --tabelle good.LST --reihen a+b,c-e,b*f --loesungen"
-"$rechenkov" $sheets --drucker "$queue"
-"$rechenkov" $sheets --ausgabe direct.pdf
-"$rechenkov" --arbeitsblaetter 6 --ausgabe other.pdf
+# The stack's code makes the same random sheets twice: once through the queue, once straight to PDF.
+sheets="--arbeitsblaetter 3 --reihen a+b,c-e,b*f --loesungen"
+"$rechenkov" $sheets --stapel K7M2 --drucker "$queue"
+"$rechenkov" $sheets --stapel K7M2 --ausgabe direct.pdf
+"$rechenkov" $sheets --stapel K7M3 --ausgabe other.pdf
 if "$rechenkov" --arbeitsblaetter 1 --drucker "${queue}x" 2>err.txt; then
     echo "FAIL: an unknown printer was taken"; exit 1
 fi
