@@ -147,6 +147,7 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     connect(tableFile_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::ChoicesChanged);
     connect(pairs_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
+    connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(newNumbers_, &QPushButton::clicked, this, &WorksheetDialog::NewNumbers_Click);
     // Printing keeps the window open for another stack; only "Schließen" closes it.
     connect(preview_, &QPushButton::clicked, this, &WorksheetDialog::Preview_Click);
@@ -170,8 +171,11 @@ void WorksheetDialog::ChoicesChanged()
     const bool record = fromRecord_->isChecked();
     const bool table = !tableFile_->text().trimmed().isEmpty();
     operation_->setEnabled(!record && pairs_->text().trimmed().isEmpty());
-    range_->setEnabled(!table);
-    timesRows_->setEnabled(!table);
+    // A number range is for plus and minus, the times table for times; named pairs may bring either.
+    const bool named = !record && !pairs_->text().trimmed().isEmpty();
+    const bool times = operation_->currentIndex() == 2;
+    range_->setEnabled(!table && (named || !times));
+    timesRows_->setEnabled(!table && (named || times));
     pairs_->setEnabled(!record);
     child_->setEnabled(record);
 }
@@ -201,8 +205,9 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
         }
         job.table = table;
     } else {
-        job.range = range_->currentData().toInt();
-        if (!timesRows_->text().trimmed().isEmpty()) {
+        // A field greyed out by the operation chosen is not asked for.
+        job.range = range_->isEnabled() ? range_->currentData().toInt() : 0;
+        if (timesRows_->isEnabled() && !timesRows_->text().trimmed().isEmpty()) {
             const auto rows = worksheets::ParseTimesRows(timesRows_->text());
             if (!rows) {
                 Report(QStringLiteral("„%1“ sind keine Reihen des Einmaleins: gemeint sind die Zahlen 1 bis 10, "
@@ -292,8 +297,10 @@ bool WorksheetDialog::SaveTo(const QString& chosen)
 
 void WorksheetDialog::Print_Click()
 {
+    // Sheets that cannot be printed legibly are refused before the print dialog asks anything.
     worksheets::Job job;
-    if (!MakeJob(job))
+    std::vector<worksheets::Sheet> sheets;
+    if (!Sheets(job, sheets))
         return;
     QPrinter printer(QPrinter::HighResolution);
     SetUp(printer);
