@@ -347,8 +347,17 @@ private slots:
         QVERIFY(pages[0].text.contains("Blatt 2 von 2") && pages[1].text.startsWith("Lösungen zu Blatt 1"));
         QVERIFY(pages[0].columns == saved[1].columns && pages[1].columns == saved[2].columns); // one stack
         QVERIFY(dialogs.calls.back().text.endsWith("gedruckt.pdf“ gespeichert.\r"));
+        // Other numbers get another code; a code typed to make a stack again stays.
+        auto* stack = window.findChild<QLineEdit*>("stack");
+        auto* operation = window.findChild<QComboBox*>("operation");
+        operation->setCurrentIndex(1);
+        QVERIFY(stack->text() != "K7M2");
+        stack->clear();
+        QTest::keyClicks(stack, "k7m2");
+        operation->setCurrentIndex(2);
+        QCOMPARE(stack->text(), QString("k7m2"));
         QTest::mouseClick(window.findChild<QPushButton*>("newNumbers"), Qt::LeftButton);
-        QVERIFY(window.findChild<QLineEdit*>("stack")->text() != "K7M2");
+        QVERIFY(stack->text() != "k7m2");
 
         // Named pairs keep their signs whatever the operation chosen; a times column holds single digits.
         window.findChild<QComboBox*>("operation")->setCurrentIndex(0);

@@ -149,6 +149,14 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     connect(pairs_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(newNumbers_, &QPushButton::clicked, this, &WorksheetDialog::NewNumbers_Click);
+    connect(stackCode_, &QLineEdit::textEdited, this, [this] { codeTyped_ = true; });
+    // A choice that changes the numbers makes another stack, so it gets a code of its own.
+    connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(range_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(child_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    for (QLineEdit* field : {timesRows_, tableFile_, pairs_})
+        connect(field, &QLineEdit::textChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::NumbersChanged);
     // Printing keeps the window open for another stack; only "Schließen" closes it.
     connect(preview_, &QPushButton::clicked, this, &WorksheetDialog::Preview_Click);
     connect(print_, &QPushButton::clicked, this, &WorksheetDialog::Print_Click);
@@ -180,7 +188,17 @@ void WorksheetDialog::ChoicesChanged()
     child_->setEnabled(record);
 }
 
-void WorksheetDialog::NewNumbers_Click() { stackCode_->setText(worksheets::NewStackCode()); }
+void WorksheetDialog::NewNumbers_Click()
+{
+    codeTyped_ = false;
+    stackCode_->setText(worksheets::NewStackCode());
+}
+
+void WorksheetDialog::NumbersChanged()
+{
+    if (!codeTyped_)
+        stackCode_->setText(worksheets::NewStackCode());
+}
 
 bool WorksheetDialog::MakeJob(worksheets::Job& job)
 {

@@ -41,6 +41,8 @@ private:
     void Preview_Click();
     void ChoicesChanged();
     void NewNumbers_Click();
+    // Other numbers on the sheets get another code, unless the code was typed to make a stack again.
+    void NumbersChanged();
     // The sheets of the current choices and code, and whether they can be printed legibly.
     bool Sheets(worksheets::Job& job, std::vector<worksheets::Sheet>& sheets);
     void Report(const QString& text);
@@ -60,4 +62,5 @@ private:
     QPushButton* savePdf_ = nullptr;
     QLineEdit* stackCode_ = nullptr;
     QPushButton* newNumbers_ = nullptr;
+    bool codeTyped_ = false;
 };
