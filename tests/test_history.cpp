@@ -190,6 +190,16 @@ std::pair<int, QString> RunProgram(const QStringList& args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// The worksheets of a child the record does not know: the program opens,
+// reads and closes the record, and says so.
+bool AdultReadsTheRecord(const QString& pdf)
+{
+    const auto [code, error] = RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"),
+                                           QStringLiteral("--aus-verlauf"), QStringLiteral("Lena"),
+                                           QStringLiteral("--ausgabe"), pdf});
+    return code == 1 && error.contains(QStringLiteral("kein Kind"));
+}
+
 } // namespace
 
 class TestHistory : public QObject {
@@ -795,14 +805,9 @@ void TestHistory::anAdultsToolBesideThePractiseKeepsEveryAnswer()
     Child child;
     QCOMPARE(child.Answer(2), QByteArray("ok"));
     QTest::qWait(300); // the child's own check of the whole file has run
-    const auto [code, error] = RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"),
-                                           QStringLiteral("--aus-verlauf"), QStringLiteral("Lena"),
-                                           QStringLiteral("--ausgabe"), dir_.filePath(QStringLiteral("x.pdf"))});
-    QCOMPARE(code, 1);
-    QVERIFY2(error.contains(QStringLiteral("kein Kind")), qPrintable(error));
+    QVERIFY(AdultReadsTheRecord(dir_.filePath(QStringLiteral("x.pdf"))));
     QCOMPARE(child.Answer(2), QByteArray("ok"));
-    const QString fds = QStringLiteral("/proc/%1/fd").arg(child.process.processId());
-    for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System))
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(child.process.processId())).entryInfoList(QDir::System))
         QVERIFY2(!fd.symLinkTarget().contains(QStringLiteral("(deleted)")), qPrintable(fd.symLinkTarget()));
     ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
     QVERIFY(child.process.waitForFinished());
@@ -863,7 +868,7 @@ void TestHistory::earlierRecordsAreConvertedBesideThePractice()
     QVERIFY(child.Quit());
     QCOMPARE(StoredAnswers(), 5003);
     QCOMPARE(CheckUids(old), QString());
-    QVERIFY(q.exec(QStringLiteral("SELECT min(id), count(DISTINCT id), max(id) FROM antworten")) && q.next());
+    QVERIFY(q.exec(QStringLiteral("SELECT min(id), count(DISTINCT id) FROM antworten")) && q.next());
     QCOMPARE(q.value(0).toInt() * 10000 + q.value(1).toInt(), 7 * 10000 + 5003);
     QVERIFY(q.exec(QStringLiteral("SELECT zeit, utc FROM antworten WHERE kind = 'Mia'")) && q.next());
     QCOMPARE(QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs).toMSecsSinceEpoch(), q.value(1).toLongLong());
@@ -871,16 +876,13 @@ void TestHistory::earlierRecordsAreConvertedBesideThePractice()
 
     // A record of the second release: its rows get their uids in steps, and
     // the previous release, still running, writes on.
-    q.finish();
-    oldInsert.finish();
-    old.close();
+    q.finish(), oldInsert.finish(), old.close();
     QVERIFY(HistoryStore::DeleteFile(DefaultHistoryPath()) && old.open());
     for (const char* step :
          {"CREATE TABLE antworten (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER NOT NULL, "
           "kind TEXT NOT NULL, rechenart INTEGER NOT NULL, reihe TEXT NOT NULL, zeile INTEGER NOT NULL, erwartet TEXT "
           "NOT NULL, eingegeben TEXT NOT NULL, richtig INTEGER NOT NULL, ms INTEGER NOT NULL)",
-          "CREATE TABLE spiele (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER NOT NULL, "
-          "kind TEXT NOT NULL, sekunden INTEGER NOT NULL)",
+          "CREATE TABLE spiele (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT, utc INTEGER, kind TEXT, sekunden INTEGER)",
           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25) INSERT INTO antworten "
           "SELECT i * 2, '2025-01-01T10:00:00.000+01:00', 1735722000000 + i, 'Lena', 1, 'a+b', 1, '3', '3', 1, 900 FROM n",
           "PRAGMA application_id = 1380270923", "PRAGMA user_version = 2"})
@@ -900,9 +902,6 @@ void TestHistory::earlierRecordsAreConvertedBesideThePractice()
     QCOMPARE(CheckUids(old), QString());
     QVERIFY(q.exec(QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM antworten ORDER BY id LIMIT 3)")) && q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("2,4,6"));
-    q.finish();
-    oldInsert.finish();
-    old.close();
 }
 
 void TestHistory::aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn()
@@ -918,11 +917,9 @@ void TestHistory::aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn()
     rlimit full = old;
     full.rlim_cur = rlim_t(QFileInfo(DefaultHistoryPath() + QStringLiteral("-wal")).size());
     setrlimit(RLIMIT_FSIZE, &full);
-    for (int i = 0; i < 2; ++i)
-        answer();
+    answer(), answer();
     setrlimit(RLIMIT_FSIZE, &old);
-    for (int i = 0; i < 3; ++i)
-        answer();
+    answer(), answer(), answer();
     QCOMPARE(StoredAnswers(), 4);
     // The next start records on, and the parents still learn of the gap; once.
     ResetRecorder();
@@ -1008,10 +1005,7 @@ void TestHistory::aRecordOnAFuseFolderKeepsEveryAnswer()
     QVERIFY(SetRecordingOn(true));
     Child child;
     QCOMPARE(child.Answer(2), QByteArray("ok"));
-    QCOMPARE(RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"), QStringLiteral("--aus-verlauf"),
-                         QStringLiteral("Lena"), QStringLiteral("--ausgabe"), dir_.filePath(QStringLiteral("f.pdf"))})
-                 .first,
-             1);
+    QVERIFY(AdultReadsTheRecord(dir_.filePath(QStringLiteral("f.pdf"))));
     QCOMPARE(child.Answer(2), QByteArray("ok"));
     ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
     QVERIFY(child.process.waitForFinished());
