@@ -16,14 +16,16 @@ packages=(
 if [ "${1:-run}" = test ]; then
     packages+=(
         xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
-        # A window manager and a keyboard for the real windows on a virtual X
+        # Window managers and a keyboard for the real windows on a virtual X
         # server, and lintian for the package.
-        openbox xdotool lintian
+        openbox fluxbox wmctrl xdotool lintian
         # Worksheets printed through a real CUPS queue that writes PDF files.
         cups printer-driver-cups-pdf
         # The school's server for the tests, and a German locale to run
         # them in as well (the client library then speaks German).
         postgresql locales
+        # A FUSE folder for the practice record in a home that is not a local disk.
+        bindfs
     )
 fi
 packages+=(${RECHENKOV_EXTRA_PACKAGES:-})
