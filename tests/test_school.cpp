@@ -33,6 +33,7 @@
 #include <QTcpSocket>
 #include <QLocalSocket>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
 
 #include <csignal>
@@ -249,6 +250,8 @@ private slots:
     void twoComputersAtOnce();
     void aRoomOfComputersOnASmallServer();
     void aSilentNetwork();
+    void twoCopiesOfOneRecord();
+    void theRecordChangesUnderTheSender();
     void computersMayOnlyInsert();
     void teacherSeesTheClass();
     void administratorsCheck();
@@ -584,6 +587,92 @@ void TestSchool::aSilentNetwork()
     QVERIFY(WaitFor(allSent));
     QVERIFY(later.StopWithin(5000));
     QCOMPARE(Arrived(QStringLiteral("Still")), 400);
+}
+
+void TestSchool::twoCopiesOfOneRecord()
+{
+    // A roaming profile on two computers: the record and its sending state
+    // copied, then each copy gets answers of its own.
+    QTemporaryDir first, second;
+    const QString a = first.filePath(QStringLiteral("verlauf.sqlite"));
+    const QString b = second.filePath(QStringLiteral("verlauf.sqlite"));
+    MakeRecord(a, 7, QStringLiteral("Kopie"));
+    {
+        SchoolSender sender(SenderOptions(a, ComputerConnection()));
+        sender.start();
+        sender.Wake();
+        QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Kopie")) == 7; }));
+        QVERIFY(sender.StopWithin(5000));
+    }
+    QVERIFY(QFile::copy(a, b));
+    QVERIFY(QFile::copy(StatePath(a), StatePath(b)));
+    MakeRecord(a, 3, QStringLiteral("Kopie"));
+    MakeRecord(b, 4, QStringLiteral("Kopie"));
+    SchoolSender one(SenderOptions(a, ComputerConnection())), other(SenderOptions(b, ComputerConnection()));
+    for (SchoolSender* sender : {&one, &other}) {
+        sender->start();
+        sender->Wake();
+    }
+    QVERIFY(WaitFor([&] { return ReadState(StatePath(a)).waiting == 0 && ReadState(StatePath(b)).waiting == 0; }));
+    QVERIFY(one.StopWithin(5000) && other.StopWithin(5000));
+    QCOMPARE(Arrived(QStringLiteral("Kopie")), 7 + 3 + 4);
+}
+
+void TestSchool::theRecordChangesUnderTheSender()
+{
+    // A record of the first format, 7 answers of it sent by that release
+    // (rows keyed by record and row number, the time as stored then).
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("verlauf.sqlite"));
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alt"));
+        old.setDatabaseName(record);
+        QVERIFY(old.open());
+        QSqlQuery q(old);
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE antworten (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, rechenart INTEGER, "
+                                      "reihe TEXT, zeile INTEGER, erwartet TEXT, eingegeben TEXT, richtig INTEGER, ms INTEGER)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE spiele (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, sekunden INTEGER)")));
+        for (int i = 1; i <= 7; ++i)
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO antworten VALUES (%1, '2026-01-12T08:0%1:00.000', 'Alt', 1, 'a+b', 1, "
+                                          "'3', '3', 1, 900)").arg(i)));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA application_id = 1380270923")) && q.exec(QStringLiteral("PRAGMA user_version = 1")));
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("alt"));
+    const QString source = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    for (int i = 1; i <= 7; ++i)
+        QVERIFY(QSqlQuery(Admin()).exec(QStringLiteral(
+            "INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, rechenart, reihe, zeile, erwartet, "
+            "eingegeben, richtig, ms) VALUES ('%1', %2, 'pc', '2a', now(), 'Alt', 1, 'a+b', 1, '3', '3', true, 900)").arg(source).arg(i)));
+    SendState sent;
+    sent.source = source;
+    sent.answersUpTo = 7;
+    sent.answersTime = QStringLiteral("2026-01-12T08:07:00.000");
+    QVERIFY(WriteState(StatePath(record), sent));
+    // The update converts the record, and the child answers once more.
+    {
+        HistoryStore store(record);
+        QVERIFY(store.Open(false));
+        while (store.ConvertStep(1000) > 0) {
+        }
+        QVERIFY(store.RecordAnswer({QDateTime::currentDateTime(), QStringLiteral("Alt"), 1, QStringLiteral("a+b"), 2,
+                                    QStringLiteral("4"), QStringLiteral("4"), true, 800}));
+    }
+    SchoolSender sender(SenderOptions(record, ComputerConnection()));
+    sender.start();
+    sender.Wake();
+    QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Alt")) >= 8 && ReadState(StatePath(record)).waiting == 0; }));
+    QCOMPARE(Arrived(QStringLiteral("Alt")), 8);
+
+    // The record set aside by a parent and begun anew: the new one is sent.
+    QString kept;
+    QVERIFY(HistoryStore::SetAside(record, &kept));
+    MakeRecord(record, 2, QStringLiteral("Neu"));
+    sender.Wake();
+    QVERIFY(WaitFor([&] { return Arrived(QStringLiteral("Neu")) == 2; }));
+    QVERIFY(sender.StopWithin(5000));
+    QCOMPARE(ReadState(StatePath(record)).waiting, 0);
+    QCOMPARE(Arrived(QStringLiteral("Alt")), 8);
 }
 
 void TestSchool::computersMayOnlyInsert()

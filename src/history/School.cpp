@@ -91,11 +91,11 @@ QString SendingProblem()
     if (!st.failingSince.isValid())
         return QString();
     const QLocale de(QLocale::German, QLocale::Germany);
-    return QStringLiteral("Seit %1 konnte nichts an den Schulserver gesendet werden; %2 Einträge warten auf "
-                          "diesem Rechner und werden nachgeschickt.\n%3")
-        .arg(de.toString(st.failingSince.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm")))
-        .arg(st.waiting)
-        .arg(st.reason);
+    const QString waiting = st.waiting == 1
+        ? QStringLiteral("1 Eintrag wartet auf diesem Rechner und wird nachgeschickt")
+        : QStringLiteral("%1 Einträge warten auf diesem Rechner und werden nachgeschickt").arg(st.waiting);
+    return QStringLiteral("Seit %1 konnte nichts an den Schulserver gesendet werden; %2.\n%3")
+        .arg(de.toString(st.failingSince.toLocalTime(), QStringLiteral("dd.MM.yyyy HH:mm")), waiting, st.reason);
 }
 
 void RecordChanged()

@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
 #include <QRegularExpression>
@@ -376,6 +377,15 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
     if (!OpenRecord())
         return Result::NothingToSend;
     QSqlDatabase local = record_->Connection();
+    // The log is folded into the file here, away from the child's thread, at
+    // the size where SQLite would have done it (1000 pages): each checkpoint
+    // syncs the disk, which would slow the child's next write if done often.
+    // The reading connection cannot write: a writing one is opened for it.
+    if (QFileInfo(options_.recordPath + QStringLiteral("-wal")).size() > 1000 * 4096) {
+        history::HistoryStore writer(options_.recordPath);
+        if (writer.Open(false))
+            writer.Checkpoint();
+    }
 
     // Two programs of one user share the record: one of them sends.
     // (Not the name QSettings locks the state file with.)
@@ -385,8 +395,8 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
 
     SendState st = ReadState(options_.statePath);
     // What this run sent stays sent when the state file could not be written.
-    if (!memory_.source.isEmpty() && memory_.source == st.source && memory_.answersUpTo >= st.answersUpTo
-        && memory_.gamesUpTo >= st.gamesUpTo)
+    if (!memory_.source.isEmpty() && (st.source.isEmpty() || memory_.source == st.source)
+        && memory_.answersUpTo >= st.answersUpTo && memory_.gamesUpTo >= st.gamesUpTo)
         st = memory_;
     const std::optional<bool> answersThere = StillThere(local, "antworten", st.answersUpTo, st.answersTime);
     const std::optional<bool> gamesThere = StillThere(local, "spiele", st.gamesUpTo, st.gamesTime);
