@@ -499,7 +499,9 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
             CloseServer();
             if (!st.failingSince.isValid())
                 st.failingSince = began;
-            st.reason = cut ? StallReason(began) : GermanReason(error);
+            st.reason = cut ? QStringLiteral("Der Schulserver hat auf eine Sendung nicht geantwortet; sie wurde "
+                                             "abgebrochen und wird wiederholt.")
+                            : GermanReason(error);
             result = Result::Failed;
             break;
         }
