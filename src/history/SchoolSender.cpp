@@ -425,6 +425,7 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
 
     Result result = Result::NothingToSend;
     std::vector<Row> answers, games;
+    bool retried = false;
     while (send) {
         if (!ReadRows(local, true, form, st.answersUpTo, options_.batch, answers)
             || !ReadRows(local, false, form, st.gamesUpTo, options_.batch, games))
@@ -448,43 +449,41 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
             break;
         }
         QSqlDatabase server = QSqlDatabase::database(serverConnection_, false);
+        // Qt refuses calls on a connection it found closed without saying
+        // why: every call's result counts, not only the errors it reports.
         QSqlError error;
-        if (!server.transaction())
-            error = server.lastError();
+        auto done = [&](bool ok, const QSqlError& why) {
+            if (!ok && !error.isValid())
+                error = why.isValid() ? why
+                                      : QSqlError(QString(), QStringLiteral("connection not open"), QSqlError::ConnectionError);
+            return !error.isValid();
+        };
+        done(server.transaction(), server.lastError());
         // No RETURNING and no conflict target: the computer's account has no
         // right to read, and a row's identity is the only key that counts.
         const QString intro = QStringLiteral("INSERT INTO rechenkov.%1 VALUES (?, ?, ?, ?, ?, ?, ?, ");
-        QSqlQuery q(server);
-        if (!error.isValid() && !answers.empty()
-            && !q.prepare(intro.arg(QStringLiteral("antworten (rechner, klasse, quelle, uid, lokale_id, zeit, kind, "
-                                                   "rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms)"))
-                          + QStringLiteral("?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")))
-            error = q.lastError();
-        for (std::size_t i = 0; !error.isValid() && i < answers.size(); ++i) {
-            q.addBindValue(options_.computer);
-            q.addBindValue(options_.klasse);
-            q.addBindValue(st.source);
-            for (const QVariant& v : answers[i].values)
-                q.addBindValue(v);
-            if (!q.exec())
-                error = q.lastError();
+        QSqlQuery q(server), g(server);
+        if (!answers.empty() && !error.isValid())
+            done(q.prepare(intro.arg(QStringLiteral("antworten (rechner, klasse, quelle, uid, lokale_id, zeit, kind, "
+                                                    "rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms)"))
+                           + QStringLiteral("?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING")),
+                 q.lastError());
+        if (!games.empty() && !error.isValid())
+            done(g.prepare(intro.arg(QStringLiteral("spiele (rechner, klasse, quelle, uid, lokale_id, zeit, kind, sekunden)"))
+                           + QStringLiteral("?) ON CONFLICT DO NOTHING")),
+                 g.lastError());
+        for (auto [query, rows] : {std::pair{&q, &answers}, std::pair{&g, &games}}) {
+            for (std::size_t i = 0; !error.isValid() && i < rows->size(); ++i) {
+                query->addBindValue(options_.computer);
+                query->addBindValue(options_.klasse);
+                query->addBindValue(st.source);
+                for (const QVariant& v : (*rows)[i].values)
+                    query->addBindValue(v);
+                done(query->exec(), query->lastError());
+            }
         }
-        QSqlQuery g(server);
-        if (!error.isValid() && !games.empty()
-            && !g.prepare(intro.arg(QStringLiteral("spiele (rechner, klasse, quelle, uid, lokale_id, zeit, kind, sekunden)"))
-                          + QStringLiteral("?) ON CONFLICT DO NOTHING")))
-            error = g.lastError();
-        for (std::size_t i = 0; !error.isValid() && i < games.size(); ++i) {
-            g.addBindValue(options_.computer);
-            g.addBindValue(options_.klasse);
-            g.addBindValue(st.source);
-            for (const QVariant& v : games[i].values)
-                g.addBindValue(v);
-            if (!g.exec())
-                error = g.lastError();
-        }
-        if (!error.isValid() && !server.commit())
-            error = server.lastError();
+        if (!error.isValid())
+            done(server.commit(), server.lastError());
         // The prepared statements go while their connection is still there.
         q = QSqlQuery();
         g = QSqlQuery();
@@ -497,6 +496,14 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
         if (error.isValid()) {
             server.rollback();
             CloseServer();
+            // A line that broke under way (a restarted server, a reset
+            // connection: no SQLSTATE, or one of the classes of a lost
+            // connection) gets one fresh attempt at once.
+            const QString code = error.nativeErrorCode();
+            if (!cut && !retried && (code.isEmpty() || code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")))) {
+                retried = true;
+                continue;
+            }
             if (!st.failingSince.isValid())
                 st.failingSince = began;
             st.reason = cut ? QStringLiteral("Der Schulserver hat auf eine Sendung nicht geantwortet; sie wurde "
@@ -513,6 +520,7 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
             st.gamesUpTo = games.back().id;
             st.gamesTime = games.back().time;
         }
+        retried = false;
         st.failingSince = QDateTime();
         st.reason.clear();
         st.waiting = Waiting(local, st);
