@@ -431,13 +431,13 @@ void TestSchool::aRoomOfComputersOnASmallServer()
     QTemporaryDir dir;
     std::vector<std::unique_ptr<SchoolSender>> room;
     for (int i = 0; i < 25; ++i) {
-        MakeRecord(dir.filePath(QStringLiteral("pc%1/verlauf.sqlite").arg(i)), 40, QStringLiteral("Raum"));
-        room.push_back(std::make_unique<SchoolSender>(SenderOptions(dir.filePath(QStringLiteral("pc%1/verlauf.sqlite").arg(i)))));
+        const QString record = dir.filePath(QStringLiteral("pc%1/verlauf.sqlite").arg(i));
+        MakeRecord(record, 40, QStringLiteral("Raum"));
+        room.push_back(std::make_unique<SchoolSender>(SenderOptions(record)));
         room.back()->start();
         room.back()->Wake();
     }
-    const QString first = StatePath(dir.filePath(QStringLiteral("pc0/verlauf.sqlite")));
-    QVERIFY(WaitFor([&] { return ReadState(first).reason.startsWith(QStringLiteral("Der Schulserver ist voll")); }));
+    QVERIFY(WaitFor([&] { return ReadState(StatePath(dir.filePath(QStringLiteral("pc0/verlauf.sqlite")))).reason.startsWith(QStringLiteral("Der Schulserver ist voll")); }));
     for (const QString& name : held)
         QSqlDatabase::removeDatabase(name);
     // Every row arrives, and the programs, still running, hold no connection: a teacher logs in.
@@ -453,8 +453,6 @@ void TestSchool::aSilentNetwork()
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("verlauf.sqlite"));
     MakeRecord(record, 300, QStringLiteral("Still"));
-    SchoolSender::Options o = SenderOptions(record);
-    o.batch = 50;
     pid_t pid = 0;
     auto silence = [&](SchoolSender& sender) {
         QSqlDatabase blocker = QSqlDatabase::cloneDatabase(Admin(), QStringLiteral("sperre"));
@@ -470,16 +468,16 @@ void TestSchool::aSilentNetwork()
     };
     {
         // The sender can still be stopped.
-        SchoolSender sender(o);
+        SchoolSender sender(SenderOptions(record));
         silence(sender);
         QVERIFY(!sender.StopWithin(1000));
         QVERIFY(sender.wait(10000));
         ::kill(pid, SIGCONT);
     }
     // The state says so within a minute, and everything arrives after.
-    SchoolSender sender(o);
+    SchoolSender sender(SenderOptions(record));
     silence(sender);
-    QVERIFY(WaitFor([&] { return ReadState(o.statePath).reason.contains(QStringLiteral("wartet seit")); }, 60000));
+    QVERIFY(WaitFor([&] { return ReadState(StatePath(record)).reason.contains(QStringLiteral("wartet seit")); }, 60000));
     ::kill(pid, SIGCONT);
     QVERIFY(WaitFor([&] { return AllSent(record) && Arrived(QStringLiteral("Still")) == 300; }));
 }
