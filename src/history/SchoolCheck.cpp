@@ -38,31 +38,59 @@ int Check(QSqlDatabase db)
         return Fail(GermanReason(q.lastError()));
     Say(stdout, QStringLiteral("Tabellen von Rechenkov: Version %1").arg(q.value(0).toInt()));
 
+    // Every way an account could see, change or wipe other computers' rows:
+    // table or column rights, TRUNCATE and TRIGGER, the teachers' delete
+    // function, reading other sessions' statements, being a superuser.
     if (!q.exec(QStringLiteral(
-            "SELECT current_user, has_table_privilege('rechenkov.antworten', 'INSERT') AND "
-            "has_table_privilege('rechenkov.spiele', 'INSERT'), "
-            "has_table_privilege('rechenkov.antworten', 'SELECT') OR has_table_privilege('rechenkov.spiele', 'SELECT'), "
-            "has_table_privilege('rechenkov.antworten', 'UPDATE') OR has_table_privilege('rechenkov.spiele', 'UPDATE'), "
-            "has_table_privilege('rechenkov.antworten', 'DELETE') OR has_table_privilege('rechenkov.spiele', 'DELETE')"))
+            "WITH t(n) AS (VALUES ('rechenkov.antworten'), ('rechenkov.spiele')) SELECT current_user, "
+            "(SELECT rolsuper FROM pg_roles WHERE rolname = current_user), "
+            "bool_and(has_table_privilege(n, 'INSERT')), "
+            "bool_or(has_table_privilege(n, 'SELECT')), "
+            "bool_or(has_any_column_privilege(n, 'SELECT')), "
+            "bool_or(has_any_column_privilege(n, 'UPDATE') OR has_table_privilege(n, 'TRIGGER') "
+            "OR has_table_privilege(n, 'REFERENCES')), "
+            "bool_or(has_table_privilege(n, 'DELETE')) OR EXISTS (SELECT FROM pg_proc p JOIN pg_namespace s ON "
+            "s.oid = p.pronamespace WHERE s.nspname = 'rechenkov' AND p.proname = 'kind_loeschen' "
+            "AND has_function_privilege(p.oid, 'EXECUTE')), "
+            "bool_or(has_table_privilege(n, 'TRUNCATE')), "
+            "EXISTS (SELECT FROM pg_roles WHERE rolname = 'pg_read_all_stats' AND pg_has_role(oid, 'USAGE')), "
+            "EXISTS (SELECT FROM pg_roles WHERE rolname = 'rechenkov_lehrer' AND pg_has_role(oid, 'MEMBER')) "
+            "FROM t"))
         || !q.next())
         return Fail(GermanReason(q.lastError()));
     const QString user = q.value(0).toString();
-    if (!q.value(1).toBool())
+    QStringList more;
+    if (q.value(3).toBool())
+        more << QStringLiteral("lesen");
+    else if (q.value(4).toBool())
+        more << QStringLiteral("in einzelnen Spalten lesen");
+    if (q.value(5).toBool())
+        more << QStringLiteral("ändern");
+    if (q.value(6).toBool())
+        more << QStringLiteral("löschen");
+    if (q.value(7).toBool())
+        more << QStringLiteral("ganz leeren (TRUNCATE)");
+    if (q.value(8).toBool())
+        more << QStringLiteral("beim Senden mitlesen (pg_read_all_stats)");
+    const QString ownAccount = QStringLiteral(
+        "Jeder Rechner der Kinder braucht ein eigenes Konto, das nur in der Rolle rechenkov_kind ist und selbst "
+        "keine Rechte an den Tabellen hat, etwa von SELECT * FROM rechenkov.raum_anlegen('raum1', 25);");
+    if (q.value(1).toBool())
+        return Fail(QStringLiteral("Das Konto „%1“ ist ein Verwalterkonto (Superuser) und darf alles. ").arg(user)
+                    + ownAccount);
+    if (q.value(9).toBool())
+        return Fail(QStringLiteral("Das Konto „%1“ ist das einer Lehrkraft (Rolle rechenkov_lehrer): Es darf die "
+                                   "Einträge aller Kinder %2. ")
+                        .arg(user, more.isEmpty() ? QStringLiteral("lesen") : more.join(QStringLiteral(", ")))
+                    + ownAccount);
+    if (!more.isEmpty())
+        return Fail(QStringLiteral("Das Konto „%1“ darf die Einträge aller Kinder auch %2. ")
+                        .arg(user, more.join(QStringLiteral(", ")))
+                    + ownAccount);
+    if (!q.value(2).toBool())
         return Fail(QStringLiteral("Das Konto „%1“ darf keine Antworten eintragen. Auf dem Server:\n"
                                    "  GRANT rechenkov_kind TO \"%1\";")
                         .arg(user));
-    QStringList more;
-    if (q.value(2).toBool())
-        more << QStringLiteral("lesen");
-    if (q.value(3).toBool())
-        more << QStringLiteral("ändern");
-    if (q.value(4).toBool())
-        more << QStringLiteral("löschen");
-    if (!more.isEmpty())
-        return Fail(QStringLiteral("Das Konto „%1“ darf die Einträge aller Kinder auch %2. Die Rechner der Kinder "
-                                   "brauchen ein Konto, das nur in der Rolle rechenkov_kind ist (nicht das einer "
-                                   "Lehrkraft oder des Verwalters).")
-                        .arg(user, more.join(QStringLiteral(", "))));
     Say(stdout, QStringLiteral("Konto „%1“: darf eintragen, nicht lesen, ändern oder löschen").arg(user));
 
     // A trial row, rolled back: the insert works as the sender does it.
@@ -89,12 +117,16 @@ int RunSchoolCheck()
 {
     const Settings settings = ReadSettings();
     if (!settings.Configured())
-        return Fail(QStringLiteral("Auf diesem Rechner ist kein Schulserver eingerichtet: In "
-                                   "/etc/xdg/Rechenkov/Rechenkov.conf fehlt der Abschnitt [Schule] mit Verbindung=."));
+        return Fail(!settings.problem.isEmpty()
+                        ? settings.problem
+                        : QStringLiteral("Auf diesem Rechner ist kein Schulserver eingerichtet: In %1 fehlt der "
+                                         "Abschnitt [Schule] mit Verbindung=.")
+                              .arg(settings.file));
+    if (!settings.problem.isEmpty())
+        return Fail(settings.problem);
     ConnectionParts parts;
-    if (!SplitConnection(settings.connection, parts))
-        return Fail(QStringLiteral("Die Einstellung Verbindung= im Abschnitt [Schule] ist nicht lesbar "
-                                   "(ein Anführungszeichen ohne Gegenstück?)."));
+    SplitConnection(settings.connection, parts);
+    Say(stdout, QStringLiteral("Einstellungen: %1").arg(settings.file));
     Say(stdout, QStringLiteral("Verbindung: %1%2%3")
                     .arg(parts.options, parts.user.isEmpty() ? QString() : QStringLiteral(" user=") + parts.user,
                          parts.password.isEmpty() ? QString() : QStringLiteral(" password=…")));
@@ -112,8 +144,16 @@ int RunSchoolCheck()
     QSqlDatabase::removeDatabase(QStringLiteral("schule-pruefen"));
 
     const QString problem = SendingProblem();
-    if (!problem.isEmpty())
-        Say(result ? stderr : stdout, QStringLiteral("Auf diesem Rechner, für dieses Konto: ") + problem);
+    if (!problem.isEmpty() && result == 0) {
+        // The check got through, the program's own sending did not: not all is well yet.
+        Say(stderr, QStringLiteral("Die Prüfung eben ging durch, das Senden dieses Rechners (für dieses Konto) aber "
+                                   "nicht: ")
+                        + problem
+                        + QStringLiteral("\nBeim nächsten Start von Rechenkov wird es wieder versucht."));
+        result = 1;
+    } else if (!problem.isEmpty()) {
+        Say(stderr, QStringLiteral("Auf diesem Rechner, für dieses Konto: ") + problem);
+    }
     if (result == 0)
         Say(stdout, QStringLiteral("Alles in Ordnung: Dieser Rechner trägt den Lernverlauf auf dem Schulserver ein."));
     return result;
