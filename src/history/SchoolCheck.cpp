@@ -79,9 +79,10 @@ int Check(QSqlDatabase db)
         return Fail(QStringLiteral("Das Konto „%1“ ist ein Verwalterkonto (Superuser) und darf alles. ").arg(user)
                     + ownAccount);
     if (q.value(9).toBool())
-        return Fail(QStringLiteral("Das Konto „%1“ ist das einer Lehrkraft (Rolle rechenkov_lehrer): Es darf die "
-                                   "Einträge aller Kinder %2. ")
-                        .arg(user, more.isEmpty() ? QStringLiteral("lesen") : more.join(QStringLiteral(", ")))
+        return Fail(QStringLiteral("Das Konto „%1“ ist das einer Lehrkraft (Rolle rechenkov_lehrer): Es darf %2die "
+                                   "Einträge aller Kinder %3. ")
+                        .arg(user, q.value(2).toBool() ? QString() : QStringLiteral("keine Antworten eintragen, aber "),
+                             more.isEmpty() ? QStringLiteral("lesen") : more.join(QStringLiteral(", ")))
                     + ownAccount);
     if (!more.isEmpty())
         return Fail(QStringLiteral("Das Konto „%1“ darf die Einträge aller Kinder auch %2. ")
