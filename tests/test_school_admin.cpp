@@ -4,7 +4,14 @@
 // "rechenkov --schule-pruefen" tells apart, and the teacher's window.
 
 #include "history/School.h"
+#include "history_window/ClassWindow.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -76,6 +83,7 @@ private slots:
     void settingsAsWritten();
     void oneAccountPerComputer();
     void checkTellsApart();
+    void teachersWindow();
 };
 
 void TestSchoolAdmin::settingsAsWritten()
@@ -209,6 +217,70 @@ void TestSchoolAdmin::checkTellsApart()
     QCOMPARE(o.code, 1);
     QVERIFY(o.err.contains(QStringLiteral("12 Einträge warten")));
     QVERIFY(!o.out.contains(QStringLiteral("Alles in Ordnung")));
+}
+
+void TestSchoolAdmin::teachersWindow()
+{
+    QTemporaryDir pc;
+    QVERIFY(Check(pc, As(QStringLiteral("rechner"), QStringLiteral("kind-kennwort")).replace("3b", "9z")).code == 0);
+    qputenv("XDG_CONFIG_DIRS", pc.filePath(QStringLiteral("etc")).toLocal8Bit());
+    QVERIFY(Sql("admin", "INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, rechenart, "
+                         "reihe, zeile, erwartet, eingegeben, richtig, ms) "
+                         "VALUES (gen_random_uuid(), 1, 'pc', '8c', now(), 'Ida', 1, 'a+b', 1, '3', '3', true, 900)"));
+    auto* window = new ClassWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    // The computer's class has no answers yet: it is shown, empty, and said so.
+    QVERIFY(window->ConnectAs(QStringLiteral("lehrerin"), QStringLiteral("lehrer-kennwort")));
+    QCOMPARE(window->classBox->currentData().toString(), QStringLiteral("9z"));
+    QCOMPARE(window->childTable->rowCount(), 0);
+    QVERIFY2(window->notice->text().contains(QStringLiteral("noch keine Antwort")), qPrintable(window->notice->text()));
+
+    // A year by weeks: this week's answer is the last bar, under a label of its own.
+    window->ShowClass(QStringLiteral("8c"), 365);
+    QChart* chart = window->chartView->chart();
+    const QBarSet* right = static_cast<QBarSeries*>(chart->series().at(0))->barSets().at(0);
+    QCOMPARE(static_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).at(0))->count(), right->count());
+    QCOMPARE(right->at(right->count() - 1), 1.0);
+    QVERIFY(chart->title().endsWith(QStringLiteral("pro Woche")));
+    QVERIFY(window->SaveCsv(pc.filePath(QStringLiteral("klasse.csv"))));
+    QFile csv(pc.filePath(QStringLiteral("klasse.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly) && csv.readAll().contains(";8c;Ida;plus;a+b;1;3;3;ja;900\r\n"));
+
+    // The child's window: every header line fits its column.
+    emit window->childTable->cellClicked(0, 0);
+    QWidget* child = QApplication::topLevelWidgets().last();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("KindVerlauf"))
+            child = w;
+    child->show();
+    const QHeaderView* header = child->findChild<QTableWidget*>()->horizontalHeader();
+    for (int i = 0; i < header->count(); ++i)
+        for (const QString& line : header->model()->headerData(i, Qt::Horizontal).toString().split(QLatin1Char('\n')))
+            QVERIFY2(header->fontMetrics().horizontalAdvance(line) < header->sectionSize(i), qPrintable(line));
+    delete child;
+
+    // A query that waits on the server holds neither the window nor its closing.
+    QProcess lock;
+    lock.start(QStringLiteral("psql"), {"-X", "-q", "-h", Host(), "-U", "postgres", "-d", "rechenkov", "-c",
+                                        "BEGIN; LOCK rechenkov.antworten; SELECT pg_sleep(4); COMMIT"});
+    QTRY_VERIFY(Sql("admin", "SELECT 1") && [] {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("admin")));
+        return q.exec(QStringLiteral("SELECT count(*) FROM pg_locks WHERE mode = 'AccessExclusiveLock' AND "
+                                     "relation = 'rechenkov.antworten'::regclass")) && q.next() && q.value(0).toInt() == 1;
+    }());
+    QElapsedTimer t;
+    t.start();
+    qint64 closedAfter = -1;
+    QTimer::singleShot(200, window, [&] {
+        closedAfter = t.elapsed();
+        window->close();
+    });
+    const QPointer<ClassWindow> alive(window);
+    window->ShowClass(QStringLiteral("8c"), 30);
+    QVERIFY2(closedAfter >= 0 && closedAfter < 1500, qPrintable(QString::number(closedAfter)));
+    QVERIFY(!alive || !alive->isVisible());
+    QVERIFY(lock.waitForFinished(10000));
 }
 
 int main(int argc, char** argv)
