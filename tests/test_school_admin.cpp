@@ -1,46 +1,33 @@
-// The school's server as its administrators run it, on a real PostgreSQL
-// server (started through tests/with_postgres.sh like the school test):
-// [Schule] taken as written, one account per computer, what
-// "rechenkov --schule-pruefen" tells apart, and the teacher's window.
+// The school's server as its administrators run it, on a throw-away
+// PostgreSQL server (tests/with_postgres.sh): [Schule] taken as written, one
+// account per computer, what --schule-pruefen tells apart, the teacher's window.
 
 #include "history/School.h"
 #include "history_window/ClassWindow.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
-#include <QLabel>
-#include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryDir>
+#include <QtCharts>
+#include <QtSql>
 #include <QtTest>
 
-#include <cstdio>
 #include <unistd.h>
 
 using namespace school;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 QString Host() { return qEnvironmentVariable("PGHOST"); }
 
-bool Sql(const QString& connection, const QString& sql)
+// The first value of `sql` on that connection, -1 when it fails.
+int Value(const QString& connection, const QString& sql)
 {
     QSqlQuery q(QSqlDatabase::database(connection));
-    const bool ok = q.exec(sql);
-    if (!ok && connection == QLatin1String("admin"))
-        qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
-    return ok;
+    return q.exec(sql) ? (q.next() ? q.value(0).toInt() : 0) : -1;
 }
 
-// An open connection as `user` (the superuser without a password).
-bool Login(const QString& name, const QString& user, const QString& password = QStringLiteral("pw"))
+bool Login(const QString& name, const QString& user, const QString& password = u"pw"_s)
 {
-    return AddServerConnection(name, QStringLiteral("host=%1 dbname=rechenkov").arg(Host()), user, password).open();
+    return AddServerConnection(name, u"host=%1 dbname=rechenkov"_s.arg(Host()), user, password).open();
 }
 
 struct Outcome {
@@ -48,30 +35,27 @@ struct Outcome {
     QString out, err;
 };
 
-// "rechenkov --schule-pruefen" on a computer whose settings file says `conf`.
-Outcome Check(const QTemporaryDir& pc, const QByteArray& conf)
+// rechenkov --schule-pruefen on a computer whose settings file holds `conf`.
+Outcome Check(const QTemporaryDir& pc, const QString& conf)
 {
-    QDir(pc.path()).mkpath(QStringLiteral("etc/Rechenkov"));
-    QFile file(pc.filePath(QStringLiteral("etc/Rechenkov/Rechenkov.conf")));
-    file.open(QIODevice::WriteOnly);
-    file.write(conf);
+    QDir(pc.path()).mkpath(u"etc/Rechenkov"_s);
+    QFile file(pc.filePath(u"etc/Rechenkov/Rechenkov.conf"_s));
+    if (!file.open(QIODevice::WriteOnly) || file.write(conf.toUtf8()) < 0)
+        return {-1, {}, {}};
     file.close();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_DIRS"), pc.filePath(QStringLiteral("etc")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), pc.filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), pc.filePath(QStringLiteral("config")));
+    env.insert(u"XDG_CONFIG_DIRS"_s, pc.filePath(u"etc"_s));
+    env.insert(u"XDG_DATA_HOME"_s, pc.filePath(u"data"_s));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(RECHENKOV_BUILD_DIR "/rechenkov"), {QStringLiteral("--schule-pruefen")});
+    p.start(u"" RECHENKOV_BUILD_DIR "/rechenkov"_s, {u"--schule-pruefen"_s});
     p.waitForFinished(30000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-QByteArray As(const QString& user, const QString& password = QStringLiteral("pw"))
+QString As(const QString& user, const QString& password = u"pw"_s)
 {
-    return QStringLiteral("[Schule]\nVerbindung=host=%1 dbname=rechenkov user=%2 password=%3\nKlasse=3b\n")
-        .arg(Host(), user, password)
-        .toUtf8();
+    return u"[Schule]\nVerbindung=host=%1 dbname=rechenkov user=%2 password=%3\nKlasse=3b\n"_s.arg(Host(), user, password);
 }
 
 } // namespace
@@ -79,7 +63,7 @@ QByteArray As(const QString& user, const QString& password = QStringLiteral("pw"
 class TestSchoolAdmin : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY(Login(QStringLiteral("admin"), QStringLiteral("postgres"), QString())); }
+    void initTestCase() { QVERIFY(Login(u"admin"_s, u"postgres"_s, QString())); }
     void settingsAsWritten();
     void oneAccountPerComputer();
     void checkTellsApart();
@@ -88,196 +72,147 @@ private slots:
 
 void TestSchoolAdmin::settingsAsWritten()
 {
-    QVERIFY(Sql("admin", "CREATE ROLE komma LOGIN PASSWORD 'a,b\"c' IN ROLE rechenkov_kind"));
+    QCOMPARE(Value(u"admin"_s, u"CREATE ROLE komma LOGIN PASSWORD 'a,b\"c' IN ROLE rechenkov_kind"_s), 0);
     QTemporaryDir pc;
-    // libpq's own list of hosts (the first one absent), a password with a
-    // comma and an unbalanced double quote, and a line after it.
-    Outcome o = Check(pc, QStringLiteral("[Schule]\nVerbindung=host=%1/fehlt,%1 port=5432,5432 dbname=rechenkov "
-                                         "user=komma password=a,b\"c\nKlasse=3b\n")
-                              .arg(Host())
-                              .toUtf8());
-    QVERIFY2(o.code == 0, qPrintable(o.err));
-    QVERIFY(o.out.contains(QStringLiteral("Klasse: 3b")));
-    QVERIFY(o.out.contains(pc.filePath(QStringLiteral("etc/Rechenkov/Rechenkov.conf"))));
-
+    // libpq's list of hosts (the first one absent), a password with a comma
+    // and an unbalanced double quote, and a line after it.
+    Outcome o = Check(pc, u"[Schule]\nVerbindung=host=%1/fehlt,%1 port=5432,5432 dbname=rechenkov user=komma "
+                          "password=a,b\"c\nKlasse=3b\n"_s.arg(Host()));
+    QVERIFY2(o.code == 0 && o.out.contains(u"Klasse: 3b"_s), qPrintable(o.err));
+    QVERIFY(o.out.contains(pc.filePath(u"etc/Rechenkov/Rechenkov.conf"_s)));
     // A section that cannot be used is told as such, naming the file read.
-    o = Check(pc, "[Schule]\nKlasse=3b\n");
-    QCOMPARE(o.code, 1);
-    QVERIFY2(o.err.contains(QStringLiteral("steht ein Abschnitt [Schule]")), qPrintable(o.err));
-    QVERIFY(o.err.contains(pc.filePath(QStringLiteral("etc/Rechenkov/Rechenkov.conf"))));
-    o = Check(pc, "[Anderes]\nx=1\n");
-    QVERIFY(o.err.contains(QStringLiteral("kein Schulserver")) && o.err.contains(pc.path()));
-
-    // Across the folders of XDG_CONFIG_DIRS the first one's value wins, key
-    // by key; a value QSettings wrote (quoted) reads the same.
-    QTemporaryDir first, second;
-    {
-        QSettings(first.filePath(QStringLiteral("a.conf")), QSettings::IniFormat).setValue("Schule/Klasse", "4a");
-        QSettings s(second.filePath(QStringLiteral("b.conf")), QSettings::IniFormat);
-        s.setValue("Schule/Verbindung", "host=a,b password='x\\'y'");
-        s.setValue("Schule/Klasse", "4b");
-    }
-    const Settings read = ReadSettingsFrom({first.filePath(QStringLiteral("a.conf")), second.filePath(QStringLiteral("b.conf"))});
-    QCOMPARE(read.connection, QStringLiteral("host=a,b password='x\\'y'"));
-    QCOMPARE(read.klasse, QStringLiteral("4a"));
-    QCOMPARE(read.file, second.filePath(QStringLiteral("b.conf")));
+    o = Check(pc, u"[Schule]\nKlasse=3b\n"_s);
+    QVERIFY2(o.code == 1 && o.err.contains(u"steht ein Abschnitt [Schule]"_s) && o.err.contains(pc.path()), qPrintable(o.err));
+    o = Check(pc, u"[Anderes]\n"_s);
+    QVERIFY(o.err.contains(u"kein Schulserver"_s) && o.err.contains(pc.path()));
+    // A value written by QSettings (quoted) reads the same.
+    QSettings(pc.filePath(u"b.conf"_s), QSettings::IniFormat).setValue(u"Schule/Verbindung"_s, u"host=a,b password='x\\'y'"_s);
+    QCOMPARE(ReadSettingsFrom({pc.filePath(u"a.conf"_s), pc.filePath(u"b.conf"_s)}).connection, u"host=a,b password='x\\'y'"_s);
 }
 
 void TestSchoolAdmin::oneAccountPerComputer()
 {
-    QSqlQuery room(QSqlDatabase::database(QStringLiteral("admin")));
-    QVERIFY(room.exec(QStringLiteral("SELECT * FROM rechenkov.raum_anlegen('raum7', 2)")));
+    QSqlQuery room(QSqlDatabase::database(u"admin"_s));
+    QVERIFY(room.exec(u"SELECT * FROM rechenkov.raum_anlegen('raum7', 2)"_s));
     QStringList accounts, passwords;
     while (room.next())
         accounts << room.value(0).toString(), passwords << room.value(1).toString();
     QCOMPARE(accounts, QStringList({"raum7_01", "raum7_02"}));
     QVERIFY(passwords[0].size() >= 20 && passwords[0] != passwords[1]);
     // Again: the accounts there keep their passwords.
-    QVERIFY(room.exec(QStringLiteral("SELECT count(*) FROM rechenkov.raum_anlegen('raum7', 2) WHERE kennwort IS NULL")) && room.next());
-    QCOMPARE(room.value(0).toInt(), 2);
+    QCOMPARE(Value(u"admin"_s, u"SELECT count(*) FROM rechenkov.raum_anlegen('raum7', 2) WHERE kennwort IS NULL"_s), 2);
 
-    // Computer 2 in the middle of sending; its statement names the child.
-    QVERIFY(Login(QStringLiteral("pc2"), accounts[1], passwords[1]));
-    QVERIFY(QSqlDatabase::database(QStringLiteral("pc2")).transaction());
-    QSqlQuery send(QSqlDatabase::database(QStringLiteral("pc2")));
-    send.prepare(QStringLiteral("INSERT INTO rechenkov.spiele (quelle, lokale_id, rechner, klasse, kind, zeit, sekunden) "
-                                "VALUES (gen_random_uuid(), 1, 'pc2', '7a', ?, now(), 30)"));
-    send.addBindValue(QStringLiteral("Geheimkind"));
+    // Computer 2 in the middle of sending; the driver puts the child's name into its statement.
+    QVERIFY(Login(u"pc2"_s, accounts[1], passwords[1]) && QSqlDatabase::database(u"pc2"_s).transaction());
+    QSqlQuery send(QSqlDatabase::database(u"pc2"_s));
+    send.prepare(u"INSERT INTO rechenkov.spiele (quelle, lokale_id, rechner, klasse, kind, zeit, sekunden) "
+                 "VALUES (gen_random_uuid(), 1, 'pc2', '7a', ?, now(), 30)"_s);
+    send.addBindValue(u"Geheimkind"_s);
     QVERIFY(send.exec());
-    const QString seen = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%Geheim' || 'kind%'");
-    auto count = [&](const QString& connection, const QString& sql) {
-        QSqlQuery q(QSqlDatabase::database(connection));
-        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
-    };
     // Another session of the same account would read it; computer 1 reads nothing.
-    QVERIFY(Login(QStringLiteral("pc2b"), accounts[1], passwords[1]));
-    QCOMPARE(count(QStringLiteral("pc2b"), seen), 1);
-    QVERIFY(Login(QStringLiteral("pc1"), accounts[0], passwords[0]));
-    QCOMPARE(count(QStringLiteral("pc1"), seen), 0);
-    QCOMPARE(count(QStringLiteral("pc1"), QStringLiteral("SELECT count(*) FROM rechenkov.spiele")), -1);
-    QCOMPARE(count(QStringLiteral("pc1"), QStringLiteral("SELECT rechenkov.kind_loeschen('7a', 'Geheimkind')")), -1);
-    QVERIFY(QSqlDatabase::database(QStringLiteral("pc2")).commit());
+    const QString seen = u"SELECT count(*) FROM pg_stat_activity WHERE query LIKE '%Geheim' || 'kind%'"_s;
+    QVERIFY(Login(u"pc2b"_s, accounts[1], passwords[1]) && Login(u"pc1"_s, accounts[0], passwords[0]));
+    QCOMPARE(Value(u"pc2b"_s, seen), 1);
+    QCOMPARE(Value(u"pc1"_s, seen), 0);
+    QCOMPARE(Value(u"pc1"_s, u"SELECT count(*) FROM rechenkov.spiele"_s), -1);
+    QCOMPARE(Value(u"pc1"_s, u"SELECT rechenkov.kind_loeschen('7a', 'Geheimkind')"_s), -1);
+    QVERIFY(QSqlDatabase::database(u"pc2"_s).commit());
 
-    // The teacher deletes one child's rows through the schema's function,
-    // and neither deletes nor locks the tables directly.
-    QVERIFY(Sql("admin", "CREATE ROLE lehrer7 LOGIN PASSWORD 'pw' IN ROLE rechenkov_lehrer"));
-    QVERIFY(Login(QStringLiteral("lehrer7"), QStringLiteral("lehrer7")));
-    QCOMPARE(count(QStringLiteral("lehrer7"), QStringLiteral("SELECT rechenkov.kind_loeschen('7a', 'Geheimkind')")), 1);
-    QCOMPARE(count(QStringLiteral("admin"), QStringLiteral("SELECT count(*) FROM rechenkov.spiele WHERE kind = 'Geheimkind'")), 0);
-    QVERIFY(!Sql("lehrer7", "DELETE FROM rechenkov.antworten"));
-    QVERIFY(QSqlDatabase::database(QStringLiteral("lehrer7")).transaction());
-    QVERIFY(!Sql("lehrer7", "LOCK TABLE rechenkov.antworten IN SHARE MODE"));
-    QSqlDatabase::database(QStringLiteral("lehrer7")).rollback();
+    // A teacher deletes one child's rows through the schema's function, and
+    // can neither delete nor lock in the tables directly.
+    QCOMPARE(Value(u"admin"_s, u"CREATE ROLE lehrer7 LOGIN PASSWORD 'pw' IN ROLE rechenkov_lehrer"_s), 0);
+    QVERIFY(Login(u"lehrer7"_s, u"lehrer7"_s));
+    QCOMPARE(Value(u"lehrer7"_s, u"SELECT rechenkov.kind_loeschen('7a', 'Geheimkind')"_s), 1);
+    QCOMPARE(Value(u"admin"_s, u"SELECT count(*) FROM rechenkov.spiele WHERE kind = 'Geheimkind'"_s), 0);
+    QCOMPARE(Value(u"lehrer7"_s, u"DELETE FROM rechenkov.antworten"_s), -1);
+    QVERIFY(QSqlDatabase::database(u"lehrer7"_s).transaction());
+    QCOMPARE(Value(u"lehrer7"_s, u"LOCK TABLE rechenkov.antworten IN SHARE MODE"_s), -1);
+    QSqlDatabase::database(u"lehrer7"_s).rollback();
 }
 
 void TestSchoolAdmin::checkTellsApart()
 {
-    QVERIFY(Sql("admin", "CREATE ROLE leeren LOGIN PASSWORD 'pw' IN ROLE rechenkov_kind; "
-                         "GRANT TRUNCATE ON rechenkov.spiele TO leeren; "
-                         "CREATE ROLE spalte LOGIN PASSWORD 'pw' IN ROLE rechenkov_kind; "
-                         "GRANT SELECT (kind) ON rechenkov.antworten TO spalte; "
-                         "CREATE ROLE gesperrt NOLOGIN PASSWORD 'pw' IN ROLE rechenkov_kind; "
-                         "CREATE ROLE voll LOGIN PASSWORD 'pw' CONNECTION LIMIT 1 IN ROLE rechenkov_kind; "
-                         "CREATE ROLE langsam LOGIN PASSWORD 'pw' IN ROLE rechenkov_kind; "
-                         "ALTER ROLE langsam SET statement_timeout = 300"));
-    QVERIFY(Login(QStringLiteral("voll"), QStringLiteral("voll")));
-    const std::pair<const char*, QString> cases[] = {
-        {"leeren", QStringLiteral("ganz leeren (TRUNCATE)")},
-        {"spalte", QStringLiteral("in einzelnen Spalten lesen")},
-        {"gesperrt", QStringLiteral("Rolle ohne LOGIN")},
-        {"voll", QStringLiteral("Der Schulserver ist voll")},
-        {"langsam", QStringLiteral("Höchstdauer")},
+    // Each account, what else it gets, and what the check must say.
+    const char* const cases[][4] = {
+        {"leeren", "LOGIN", "GRANT TRUNCATE ON rechenkov.spiele TO leeren", "ganz leeren (TRUNCATE)"},
+        {"spalte", "LOGIN", "GRANT SELECT (kind) ON rechenkov.antworten TO spalte", "in einzelnen Spalten lesen"},
+        {"gesperrt", "NOLOGIN", "", "Rolle ohne LOGIN"},
+        {"voll", "LOGIN CONNECTION LIMIT 1", "", "Der Schulserver ist voll"}, // its one connection is taken
+        {"langsam", "LOGIN", "ALTER ROLE langsam SET statement_timeout = 300", "Höchstdauer"}, // waits for a lock
     };
     QTemporaryDir pc;
-    for (const auto& [user, words] : cases) {
-        if (QLatin1String(user) == QLatin1String("langsam")) { // its first query waits for a lock
-            QVERIFY(Login(QStringLiteral("sperre"), QStringLiteral("postgres"), QString()));
-            QVERIFY(QSqlDatabase::database(QStringLiteral("sperre")).transaction());
-            QVERIFY(Sql("sperre", "LOCK TABLE rechenkov.schema_version"));
-        }
+    QVERIFY(Login(u"sperre"_s, u"postgres"_s, QString()) && QSqlDatabase::database(u"sperre"_s).transaction());
+    for (const auto& [user, login, more, words] : cases) {
+        QCOMPARE(Value(u"admin"_s, u"CREATE ROLE %1 %2 PASSWORD 'pw' IN ROLE rechenkov_kind; %3"_s.arg(user, login, more)), 0);
+        QVERIFY(QLatin1String(user) != "voll"_L1 || Login(u"voll"_s, u"voll"_s));
+        QVERIFY(QLatin1String(user) != "langsam"_L1 || Value(u"sperre"_s, u"LOCK rechenkov.schema_version"_s) == 0);
         const Outcome o = Check(pc, As(QLatin1String(user)));
-        QCOMPARE(o.code, 1);
-        QVERIFY2(o.err.contains(words), qPrintable(o.err));
+        QVERIFY2(o.code == 1 && o.err.contains(QString::fromUtf8(words)), qPrintable(o.err));
     }
-    QSqlDatabase::database(QStringLiteral("sperre")).rollback();
-
+    QSqlDatabase::database(u"sperre"_s).rollback();
     // A teacher's account is told to be one, not to be given the children's role.
-    Outcome o = Check(pc, As(QStringLiteral("lehrerin"), QStringLiteral("lehrer-kennwort")));
-    QVERIFY2(o.err.contains(QStringLiteral("das einer Lehrkraft")) && !o.err.contains(QStringLiteral("GRANT")),
-             qPrintable(o.err));
+    Outcome o = Check(pc, As(u"lehrerin"_s, u"lehrer-kennwort"_s));
+    QVERIFY2(o.err.contains(u"das einer Lehrkraft"_s) && !o.err.contains(u"GRANT"_s), qPrintable(o.err));
 
     // The account passes, but this computer's sending failed: not "all in order".
     SendState st;
     st.failingSince = QDateTime::currentDateTime();
-    st.reason = QStringLiteral("Der Schulserver ist nicht erreichbar.");
     st.waiting = 12;
-    QDir(pc.path()).mkpath(QStringLiteral("data/Rechenkov/Rechenkov"));
-    QVERIFY(WriteState(pc.filePath(QStringLiteral("data/Rechenkov/Rechenkov/schule-versand.ini")), st));
-    o = Check(pc, As(QStringLiteral("rechner"), QStringLiteral("kind-kennwort")));
-    QCOMPARE(o.code, 1);
-    QVERIFY(o.err.contains(QStringLiteral("12 Einträge warten")));
-    QVERIFY(!o.out.contains(QStringLiteral("Alles in Ordnung")));
+    QDir(pc.path()).mkpath(u"data/Rechenkov/Rechenkov"_s);
+    QVERIFY(WriteState(pc.filePath(u"data/Rechenkov/Rechenkov/schule-versand.ini"_s), st));
+    o = Check(pc, As(u"rechner"_s, u"kind-kennwort"_s));
+    QVERIFY(o.code == 1 && o.err.contains(u"12 Einträge warten"_s) && !o.out.contains(u"Alles in Ordnung"_s));
 }
 
 void TestSchoolAdmin::teachersWindow()
 {
     QTemporaryDir pc;
-    QVERIFY(Check(pc, As(QStringLiteral("rechner"), QStringLiteral("kind-kennwort")).replace("3b", "9z")).code == 0);
-    qputenv("XDG_CONFIG_DIRS", pc.filePath(QStringLiteral("etc")).toLocal8Bit());
-    QVERIFY(Sql("admin", "INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, rechenart, "
-                         "reihe, zeile, erwartet, eingegeben, richtig, ms) "
-                         "VALUES (gen_random_uuid(), 1, 'pc', '8c', now(), 'Ida', 1, 'a+b', 1, '3', '3', true, 900)"));
+    QCOMPARE(Check(pc, As(u"rechner"_s, u"kind-kennwort"_s).replace(u"3b"_s, u"9z"_s)).code, 0);
+    qputenv("XDG_CONFIG_DIRS", pc.filePath(u"etc"_s).toLocal8Bit());
+    QCOMPARE(Value(u"admin"_s, u"INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, rechenart, "
+                               "reihe, zeile, erwartet, eingegeben, richtig, ms) VALUES "
+                               "(gen_random_uuid(), 1, 'pc', '8c', now(), 'Ida', 1, 'a+b', 1, '3', '3', true, 900)"_s),
+             0);
     auto* window = new ClassWindow;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     // The computer's class has no answers yet: it is shown, empty, and said so.
-    QVERIFY(window->ConnectAs(QStringLiteral("lehrerin"), QStringLiteral("lehrer-kennwort")));
-    QCOMPARE(window->classBox->currentData().toString(), QStringLiteral("9z"));
+    QVERIFY(window->ConnectAs(u"lehrerin"_s, u"lehrer-kennwort"_s));
+    QCOMPARE(window->classBox->currentData().toString(), u"9z"_s);
     QCOMPARE(window->childTable->rowCount(), 0);
-    QVERIFY2(window->notice->text().contains(QStringLiteral("noch keine Antwort")), qPrintable(window->notice->text()));
+    QVERIFY2(window->notice->text().contains(u"noch keine Antwort"_s), qPrintable(window->notice->text()));
 
     // A year by weeks: this week's answer is the last bar, under a label of its own.
-    window->ShowClass(QStringLiteral("8c"), 365);
+    window->ShowClass(u"8c"_s, 365);
     QChart* chart = window->chartView->chart();
     const QBarSet* right = static_cast<QBarSeries*>(chart->series().at(0))->barSets().at(0);
     QCOMPARE(static_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).at(0))->count(), right->count());
     QCOMPARE(right->at(right->count() - 1), 1.0);
-    QVERIFY(chart->title().endsWith(QStringLiteral("pro Woche")));
-    QVERIFY(window->SaveCsv(pc.filePath(QStringLiteral("klasse.csv"))));
-    QFile csv(pc.filePath(QStringLiteral("klasse.csv")));
+    QVERIFY(chart->title().endsWith(u"pro Woche"_s));
+    QVERIFY(window->SaveCsv(pc.filePath(u"klasse.csv"_s)));
+    QFile csv(pc.filePath(u"klasse.csv"_s));
     QVERIFY(csv.open(QIODevice::ReadOnly) && csv.readAll().contains(";8c;Ida;plus;a+b;1;3;3;ja;900\r\n"));
 
     // The child's window: every header line fits its column.
-    emit window->childTable->cellClicked(0, 0);
-    QWidget* child = QApplication::topLevelWidgets().last();
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("KindVerlauf"))
-            child = w;
-    child->show();
-    const QHeaderView* header = child->findChild<QTableWidget*>()->horizontalHeader();
+    ClassChildWindow child(window->CurrentPeriod(u"Ida"_s), {});
+    child.show();
+    const QHeaderView* header = child.operationTable->horizontalHeader();
     for (int i = 0; i < header->count(); ++i)
-        for (const QString& line : header->model()->headerData(i, Qt::Horizontal).toString().split(QLatin1Char('\n')))
+        for (const QString& line : header->model()->headerData(i, Qt::Horizontal).toString().split(u'\n'))
             QVERIFY2(header->fontMetrics().horizontalAdvance(line) < header->sectionSize(i), qPrintable(line));
-    delete child;
-
     // A query that waits on the server holds neither the window nor its closing.
     QProcess lock;
-    lock.start(QStringLiteral("psql"), {"-X", "-q", "-h", Host(), "-U", "postgres", "-d", "rechenkov", "-c",
-                                        "BEGIN; LOCK rechenkov.antworten; SELECT pg_sleep(4); COMMIT"});
-    QTRY_VERIFY(Sql("admin", "SELECT 1") && [] {
-        QSqlQuery q(QSqlDatabase::database(QStringLiteral("admin")));
-        return q.exec(QStringLiteral("SELECT count(*) FROM pg_locks WHERE mode = 'AccessExclusiveLock' AND "
-                                     "relation = 'rechenkov.antworten'::regclass")) && q.next() && q.value(0).toInt() == 1;
-    }());
+    lock.start(u"psql"_s, {u"-Xqh"_s, Host(), u"-Upostgres"_s, u"-drechenkov"_s, u"-c"_s,
+                           u"BEGIN; LOCK rechenkov.antworten; SELECT pg_sleep(4); COMMIT"_s});
+    QTRY_COMPARE(Value(u"admin"_s, u"SELECT count(*) FROM pg_locks WHERE mode = 'AccessExclusiveLock' "
+                                   "AND relation = 'rechenkov.antworten'::regclass"_s),
+                 1);
     QElapsedTimer t;
     t.start();
     qint64 closedAfter = -1;
-    QTimer::singleShot(200, window, [&] {
-        closedAfter = t.elapsed();
-        window->close();
-    });
+    QTimer::singleShot(200, window, [&] { closedAfter = t.elapsed(), window->close(); });
     const QPointer<ClassWindow> alive(window);
-    window->ShowClass(QStringLiteral("8c"), 30);
+    window->ShowClass(u"8c"_s, 30);
     QVERIFY2(closedAfter >= 0 && closedAfter < 1500, qPrintable(QString::number(closedAfter)));
     QVERIFY(!alive || !alive->isVisible());
     QVERIFY(lock.waitForFinished(10000));
@@ -288,12 +223,9 @@ int main(int argc, char** argv)
     // Without a server of its own this program starts one and runs again inside.
     if (qEnvironmentVariableIsEmpty("RECHENKOV_PG_DIR")) {
         std::vector<char*> args{const_cast<char*>("/bin/bash"), const_cast<char*>(RECHENKOV_WITH_POSTGRES)};
-        for (int i = 0; i < argc; ++i)
-            args.push_back(argv[i]);
+        args.insert(args.end(), argv, argv + argc);
         args.push_back(nullptr);
-        execv("/bin/bash", args.data());
-        std::perror("with_postgres.sh");
-        return 1;
+        return execv("/bin/bash", args.data());
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
