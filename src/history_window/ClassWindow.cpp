@@ -12,6 +12,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QApplication>
 #include <QDir>
@@ -24,7 +25,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMutex>
-#include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -368,8 +368,21 @@ ClassWindow::~ClassWindow()
         reader_->Finish();
 }
 
+void ClassWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed while a call waits for the server: the window goes at once, the
+    // object once that call has returned (never under its feet).
+    if (busy_ && testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        deleteWhenDone_ = true;
+    }
+    QWidget::closeEvent(event);
+}
+
 bool ClassWindow::OnServer(const std::function<void(const QString&)>& job)
 {
+    if (deleteWhenDone_)
+        return false;
     if (!reader_)
         reader_ = new ServerReader;
     busy_ = true;
@@ -385,21 +398,22 @@ bool ClassWindow::OnServer(const std::function<void(const QString&)>& job)
         job(connection);
         done->store(true);
     });
-    const QPointer<ClassWindow> alive(this);
     QEventLoop loop;
     QTimer poll;
     connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done->load() || !alive)
+        if (done->load() || deleteWhenDone_)
             loop.quit();
     });
     poll.start(10);
     loop.exec();
     QApplication::restoreOverrideCursor();
-    if (!alive)
-        return false;
     for (const auto& [w, enabled] : inputs)
         w->setEnabled(enabled);
     busy_ = false;
+    if (deleteWhenDone_) {
+        deleteLater(); // the query, if still running, ends in the reader
+        return false;
+    }
     return true;
 }
 

@@ -45,8 +45,9 @@ public:
     // computer's connection string, or libpq's own defaults) and lists the
     // classes. False, with the reason in the notice, when it fails. Like
     // every call that asks the server, it returns once the answer is there,
-    // the window's events going on meanwhile; if the window is closed in
-    // that time, it is gone when the call returns.
+    // the window's events going on meanwhile; closed in that time, the
+    // window returns false at once and is deleted back in the event loop
+    // (when it deletes itself on closing).
     bool ConnectAs(const QString& user, const QString& password);
     // Shows a class over the last 7, 30 or 365 days.
     void ShowClass(const QString& klasse, int days);
@@ -68,6 +69,9 @@ public:
     QLabel* classWeak = nullptr;
     QPushButton* csvButton = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void connectButton_Click();
     void childTable_Click(int row);
@@ -77,11 +81,14 @@ private:
     void FillTable(const std::vector<school::ChildOperation>& operations, const std::vector<school::WeakPair>& weakest);
     int ClassIndex(const QString& klasse);
     // Runs `job` with the reader's connection and waits for it, the events
-    // going on and the inputs disabled. False when the window was closed.
+    // going on and the inputs disabled. False when the window was closed
+    // meanwhile; `job` must then touch nothing of the window.
     bool OnServer(const std::function<void(const QString& connection)>& job);
 
     school::ServerReader* reader_ = nullptr;
     bool busy_ = false;
+    bool deleteWhenDone_ = false; // closed while waiting for the server
+
 };
 
 // One child's view from the server: answers per day, the operations, the
