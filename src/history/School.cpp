@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
-#include <QStringList>
 #include <QSqlDatabase>
 #include <QSysInfo>
 
@@ -301,21 +300,8 @@ QString GermanReason(const QSqlError& error)
     const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).trimmed();
     auto has = [&](const char* s) { return text.contains(QLatin1String(s), Qt::CaseInsensitive); };
     QString why;
-    // At connecting Qt's driver gives no SQLSTATE, only libpq's text, in
-    // English or in the server's German.
     if (has("driver not loaded"))
         why = QStringLiteral("Der PostgreSQL-Treiber von Qt fehlt auf diesem Rechner (Paket libqt6sql6-psql).");
-    else if (code == QLatin1String("53300") || has("too many clients") || has("too many connections")
-             || has("remaining connection slots") || has("zu viele Verbindungen")
-             || has("verbleibenden Verbindungen sind"))
-        why = QStringLiteral("Der Schulserver ist voll: Alle seine Verbindungen sind belegt (max_connections, oder "
-                             "die Grenze des Kontos bzw. der Datenbank). Später wird es wieder versucht.");
-    else if (has("not permitted to log in") || has("Berechtigung zum Einloggen"))
-        why = QStringLiteral("Mit diesem Konto darf man sich nicht anmelden (eine Rolle ohne LOGIN, etwa "
-                             "rechenkov_kind selbst statt eines Kontos darin).");
-    else if (code == QLatin1String("57014") || has("statement timeout") || has("Zeitüberschreitung der Anfrage"))
-        why = QStringLiteral("Der Schulserver hat die Anfrage nach ihrer Höchstdauer abgebrochen (statement_timeout "
-                             "des Kontos oder der Datenbank zu knapp?).");
     else if (code == QLatin1String("28P01") || has("password authentication failed") || has("no password supplied")
         || has("authentication failed"))
         why = QStringLiteral("Der Schulserver hat die Anmeldung abgelehnt (Benutzername oder Kennwort falsch?).");

@@ -31,11 +31,37 @@ int Fail(const QString& text)
     return 1;
 }
 
+// What the administrator needs told apart beyond the sender's reasons: an
+// account without LOGIN, a full server, a statement timeout. At connecting
+// Qt's driver gives no SQLSTATE, only libpq's text, in English or in the
+// server's German.
+QString Reason(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = (error.databaseText() + QLatin1Char(' ') + error.driverText()).simplified();
+    auto has = [&](const char* words) { return text.contains(QString::fromUtf8(words), Qt::CaseInsensitive); };
+    QString why;
+    if (code == QLatin1String("53300") || has("too many clients") || has("too many connections")
+        || has("connection slots are reserved") || has("zu viele Verbindungen") || has("verbleibenden Verbindungen sind"))
+        why = QStringLiteral("Der Schulserver ist voll: Alle seine Verbindungen sind belegt (max_connections, oder die "
+                             "Grenze des Kontos bzw. der Datenbank). Jeder Rechner hält eine Verbindung nur, solange "
+                             "er sendet.");
+    else if (has("not permitted to log in") || has("Berechtigung zum Einloggen"))
+        why = QStringLiteral("Mit diesem Konto darf man sich nicht anmelden: Es ist eine Rolle ohne LOGIN (etwa "
+                             "rechenkov_kind selbst statt eines Kontos darin). Auf dem Server: ALTER ROLE … LOGIN;");
+    else if (code == QLatin1String("57014") || has("statement timeout") || has("Zeitüberschreitung der Anfrage"))
+        why = QStringLiteral("Der Schulserver hat die Anfrage nach ihrer Höchstdauer abgebrochen (statement_timeout "
+                             "des Kontos oder der Datenbank zu knapp, oder eine Tabelle gesperrt?).");
+    else
+        return GermanReason(error);
+    return why + QStringLiteral("\nTechnische Angabe: ") + text;
+}
+
 int Check(QSqlDatabase db)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM rechenkov.schema_version")) || !q.next())
-        return Fail(GermanReason(q.lastError()));
+        return Fail(Reason(q.lastError()));
     Say(stdout, QStringLiteral("Tabellen von Rechenkov: Version %1").arg(q.value(0).toInt()));
 
     // Every way an account could see, change or wipe other computers' rows:
@@ -57,7 +83,7 @@ int Check(QSqlDatabase db)
             "EXISTS (SELECT FROM pg_roles WHERE rolname = 'rechenkov_lehrer' AND pg_has_role(oid, 'MEMBER')) "
             "FROM t"))
         || !q.next())
-        return Fail(GermanReason(q.lastError()));
+        return Fail(Reason(q.lastError()));
     const QString user = q.value(0).toString();
     QStringList more;
     if (q.value(3).toBool())
@@ -96,7 +122,7 @@ int Check(QSqlDatabase db)
 
     // A trial row, rolled back: the insert works as the sender does it.
     if (!db.transaction())
-        return Fail(GermanReason(db.lastError()));
+        return Fail(Reason(db.lastError()));
     q.prepare(QStringLiteral("INSERT INTO rechenkov.antworten (quelle, lokale_id, rechner, klasse, zeit, kind, rechenart, "
                              "reihe, zeile, erwartet, eingegeben, richtig, ms) "
                              "VALUES (?, 0, 'pruefen', '', now(), 'pruefen', 1, 'a+b', 1, '1', '1', true, 0) "
@@ -107,7 +133,7 @@ int Check(QSqlDatabase db)
     q.finish();
     db.rollback();
     if (!inserted)
-        return Fail(GermanReason(error));
+        return Fail(Reason(error));
     Say(stdout, QStringLiteral("Probeeintrag: angenommen (und zurückgenommen)"));
     return 0;
 }
@@ -137,7 +163,7 @@ int RunSchoolCheck()
     {
         QSqlDatabase db = AddServerConnection(QStringLiteral("schule-pruefen"), settings.connection);
         if (!db.open())
-            result = Fail(GermanReason(db.lastError()));
+            result = Fail(Reason(db.lastError()));
         else
             result = Check(db);
         db.close();
