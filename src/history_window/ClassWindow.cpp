@@ -50,6 +50,8 @@ namespace {
 constexpr int kPeriods[] = {7, 30, 365};
 // Longer periods are counted by weeks, so the bars stay readable.
 constexpr int kMaxEveryDay = 62;
+// The class box's mark of a class the server has no answer of.
+constexpr int kWithoutAnswers = Qt::UserRole + 1;
 
 QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
 
@@ -216,11 +218,14 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
             bar = bars[next];
         *right << double(bar.right);
         *wrong << double(bar.wrong);
-        // A year's first and last week have the same number: the year tells them apart.
+        // A year's first and last week have the same number: the first bar
+        // and the first week of each year also name the year.
         int year = 0;
         const int week = d.weekNumber(&year);
-        labels << (byWeek ? QStringLiteral("KW %1/%2").arg(week).arg(year % 100, 2, 10, QLatin1Char('0'))
-                          : d.toString(QStringLiteral("dd.MM.")));
+        QString label = byWeek ? QStringLiteral("KW %1").arg(week) : d.toString(QStringLiteral("dd.MM."));
+        if (byWeek && (labels.isEmpty() || week == 1))
+            label += QStringLiteral("/%1").arg(year % 100, 2, 10, QLatin1Char('0'));
+        labels << label;
         highest = std::max({highest, bar.right, bar.wrong});
     }
     auto* series = new QBarSeries;
@@ -232,6 +237,18 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
     if (labels.size() > 14) {
         x->setLabelsAngle(-90);
         x->setTruncateLabels(false);
+    }
+    if (byWeek && !labels.isEmpty()) {
+        // With a year of weeks the chart has no room for the labels at both
+        // ends (this week's among them): the axis says which weeks they are.
+        int firstYear = 0, lastYear = 0;
+        const int firstWeek = start.weekNumber(&firstYear);
+        const int lastWeek = last.weekNumber(&lastYear);
+        x->setTitleText(QStringLiteral("KW %1/%2 bis KW %3/%4")
+                            .arg(firstWeek)
+                            .arg(firstYear)
+                            .arg(lastWeek)
+                            .arg(lastYear));
     }
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
@@ -281,6 +298,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
     classBox = new QComboBox(this);
     classBox->setObjectName(QStringLiteral("classBox"));
     classBox->setMinimumContentsLength(8);
+    classBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->addItems({QStringLiteral("Letzte 7 Tage"), QStringLiteral("Letzte 30 Tage"), QStringLiteral("Letztes Jahr")});
@@ -482,6 +500,7 @@ int ClassWindow::ClassIndex(const QString& klasse)
         // A class the server has no answer of yet is shown as such, not replaced by another.
         classBox->addItem(QStringLiteral("%1 (noch keine Antworten)").arg(klasse), klasse);
         index = classBox->count() - 1;
+        classBox->setItemData(index, true, kWithoutAnswers);
     }
     return index;
 }
@@ -549,9 +568,9 @@ void ClassWindow::ShowSelection()
     FillDayChart(chartView->chart(), r->days, first, last, byWeek);
     QString problem = r->problem;
     if (problem.isEmpty() && r->operations.empty())
-        problem = classBox->currentText().endsWith(QStringLiteral("(noch keine Antworten)"))
+        problem = classBox->currentData(kWithoutAnswers).toBool()
             ? QStringLiteral("Von der Klasse %1 ist auf dem Schulserver noch keine Antwort eingetroffen.").arg(p.klasse)
-            : QStringLiteral("Die Klasse %1 hat in diesem Zeitraum keine Antworten.").arg(p.klasse);
+            : QStringLiteral("Die Klasse „%1“ hat in diesem Zeitraum keine Antworten.").arg(classBox->currentText());
     ShowNotice(problem);
 }
 
