@@ -71,7 +71,7 @@ Settings ReadSettingsFrom(const QStringList& files)
             const int eq = line.indexOf(QLatin1Char('='));
             if (eq < 0) {
                 if (result.problem.isEmpty())
-                    result.problem = QStringLiteral("In %1 steht in Zeile %2 des Abschnitts [Schule] kein „=“: %3")
+                    result.problem = QStringLiteral("In %1 steht in Zeile %2 (Abschnitt [Schule]) kein „=“: %3")
                                          .arg(path).arg(number).arg(line);
                 continue;
             }

@@ -75,12 +75,12 @@ int Check(QSqlDatabase db)
             "bool_or(has_any_column_privilege(n, 'SELECT')), "
             "bool_or(has_any_column_privilege(n, 'UPDATE') OR has_table_privilege(n, 'TRIGGER') "
             "OR has_table_privilege(n, 'REFERENCES')), "
-            "bool_or(has_table_privilege(n, 'DELETE')) OR EXISTS (SELECT FROM pg_proc p JOIN pg_namespace s ON "
-            "s.oid = p.pronamespace WHERE s.nspname = 'rechenkov' AND p.proname = 'kind_loeschen' "
-            "AND has_function_privilege(p.oid, 'EXECUTE')), "
+            "bool_or(has_table_privilege(n, 'DELETE')), "
             "bool_or(has_table_privilege(n, 'TRUNCATE')), "
             "EXISTS (SELECT FROM pg_roles WHERE rolname = 'pg_read_all_stats' AND pg_has_role(oid, 'USAGE')), "
-            "EXISTS (SELECT FROM pg_roles WHERE rolname = 'rechenkov_lehrer' AND pg_has_role(oid, 'MEMBER')) "
+            "EXISTS (SELECT FROM pg_roles WHERE rolname = 'rechenkov_lehrer' AND pg_has_role(oid, 'MEMBER')), "
+            "EXISTS (SELECT FROM pg_proc p JOIN pg_namespace s ON s.oid = p.pronamespace WHERE s.nspname = "
+            "'rechenkov' AND p.proname = 'kind_loeschen' AND has_function_privilege(p.oid, 'EXECUTE')) "
             "FROM t"))
         || !q.next())
         return Fail(Reason(q.lastError()));
@@ -94,13 +94,19 @@ int Check(QSqlDatabase db)
         more << QStringLiteral("ändern");
     if (q.value(6).toBool())
         more << QStringLiteral("löschen");
+    else if (q.value(10).toBool())
+        more << QStringLiteral("mit rechenkov.kind_loeschen löschen");
     if (q.value(7).toBool())
         more << QStringLiteral("ganz leeren (TRUNCATE)");
     if (q.value(8).toBool())
         more << QStringLiteral("beim Senden mitlesen (pg_read_all_stats)");
+    // "lesen, ändern und löschen"
+    const QString rights = more.size() < 2 ? more.join(QString())
+                                           : more.mid(0, more.size() - 1).join(QStringLiteral(", "))
+            + QStringLiteral(" und ") + more.last();
     const QString ownAccount = QStringLiteral(
         "Jeder Rechner der Kinder braucht ein eigenes Konto, das nur in der Rolle rechenkov_kind ist und selbst "
-        "keine Rechte an den Tabellen hat, etwa von SELECT * FROM rechenkov.raum_anlegen('raum1', 25);");
+        "keine Rechte an den Tabellen hat, etwa angelegt mit SELECT * FROM rechenkov.raum_anlegen('raum1', 25);");
     if (q.value(1).toBool())
         return Fail(QStringLiteral("Das Konto „%1“ ist ein Verwalterkonto (Superuser) und darf alles. ").arg(user)
                     + ownAccount);
@@ -108,11 +114,11 @@ int Check(QSqlDatabase db)
         return Fail(QStringLiteral("Das Konto „%1“ ist das einer Lehrkraft (Rolle rechenkov_lehrer): Es darf %2die "
                                    "Einträge aller Kinder %3. ")
                         .arg(user, q.value(2).toBool() ? QString() : QStringLiteral("keine Antworten eintragen, aber "),
-                             more.isEmpty() ? QStringLiteral("lesen") : more.join(QStringLiteral(", ")))
+                             more.isEmpty() ? QStringLiteral("lesen") : rights)
                     + ownAccount);
     if (!more.isEmpty())
         return Fail(QStringLiteral("Das Konto „%1“ darf die Einträge aller Kinder auch %2. ")
-                        .arg(user, more.join(QStringLiteral(", ")))
+                        .arg(user, rights)
                     + ownAccount);
     if (!q.value(2).toBool())
         return Fail(QStringLiteral("Das Konto „%1“ darf keine Antworten eintragen. Auf dem Server:\n"

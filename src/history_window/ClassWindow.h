@@ -79,16 +79,16 @@ private:
     void ShowSelection();
     void ShowNotice(const QString& problem);
     void FillTable(const std::vector<school::ChildOperation>& operations, const std::vector<school::WeakPair>& weakest);
+    // The class box's entry of that class, added (marked as without answers) when the server has none.
     int ClassIndex(const QString& klasse);
-    // Runs `job` with the reader's connection and waits for it, the events
-    // going on and the inputs disabled. False when the window was closed
-    // meanwhile; `job` must then touch nothing of the window.
+    // Runs `job` in the reader's thread with its connection (so it touches
+    // nothing of the window) and waits for it, the events going on and the
+    // inputs disabled. False when the window was closed meanwhile.
     bool OnServer(const std::function<void(const QString& connection)>& job);
 
     school::ServerReader* reader_ = nullptr;
     bool busy_ = false;
     bool deleteWhenDone_ = false; // closed while waiting for the server
-
 };
 
 // One child's view from the server: answers per day, the operations, the
