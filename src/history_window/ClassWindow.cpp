@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
@@ -103,6 +104,20 @@ QString NextConnectionName()
 {
     static std::atomic<int> counter{0};
     return QStringLiteral("klassenverlauf-%1").arg(++counter);
+}
+
+// A silent network ends a query of the window within a minute (and with it
+// the reader's thread): TCP keepalives, a bound on unanswered sending, and a
+// statement timeout once connected. The administrator's own values stay.
+QString Bounded(QString connection)
+{
+    for (const char* option : {"keepalives=1", "keepalives_idle=10", "keepalives_interval=5", "keepalives_count=3",
+                               "tcp_user_timeout=30000"}) {
+        const QString given = QString::fromLatin1(option);
+        if (!connection.contains(given.left(given.indexOf(QLatin1Char('=')) + 1)))
+            connection += QLatin1Char(' ') + given;
+    }
+    return connection;
 }
 
 QString ChartTitle(const char* what, bool byWeek)
@@ -461,11 +476,12 @@ bool ClassWindow::ConnectAs(const QString& user, const QString& password)
     };
     auto r = std::make_shared<Result>();
     if (!OnServer([r, connection, user, password](const QString& name) {
-            QSqlDatabase db = AddServerConnection(name, connection, user, password);
+            QSqlDatabase db = AddServerConnection(name, Bounded(connection), user, password);
             if (!db.open()) {
                 r->problem = GermanReason(db.lastError());
                 return;
             }
+            QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 60000"));
             ClassRecord record(name);
             r->classes = record.Classes();
             r->problem = record.Error();
