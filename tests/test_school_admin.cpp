@@ -196,10 +196,12 @@ void TestSchoolAdmin::teachersWindow()
                                    "AND relation = 'rechenkov.antworten'::regclass"_s),
                  1);
     QTimer::singleShot(200, window, &QWidget::close);
+    const QPointer<ClassWindow> alive(window);
     QElapsedTimer t;
     t.start();
     window->ShowClass(u"8c"_s, 30); // returns at the closing, not when the lock goes
     QVERIFY2(t.elapsed() < 1500, qPrintable(QString::number(t.elapsed())));
+    QTRY_VERIFY(!alive);
     QVERIFY(lock.waitForFinished(10000));
 }
 

@@ -142,7 +142,7 @@ public:
             once = true;
             qAddPostRoutine([] {
                 for (ServerReader* r : std::set<ServerReader*>(Live()))
-                    if (r->wait(5000) && r->finishing_)
+                    if (r->finishing_ && r->wait(5000))
                         delete r;
             });
         }
