@@ -439,6 +439,8 @@ bool ClassWindow::OnServer(const std::function<void(const QString&)>& job)
     });
     poll.start(10);
     loop.exec();
+    // Also left when the application quits: then the job may still be writing its results.
+    const bool finished = done->load();
     QApplication::restoreOverrideCursor();
     for (const auto& [w, enabled] : inputs)
         w->setEnabled(enabled);
@@ -447,7 +449,7 @@ bool ClassWindow::OnServer(const std::function<void(const QString&)>& job)
         deleteLater(); // the query, if still running, ends in the reader
         return false;
     }
-    return true;
+    return finished;
 }
 
 void ClassWindow::ShowNotice(const QString& problem)

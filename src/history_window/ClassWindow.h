@@ -83,7 +83,8 @@ private:
     int ClassIndex(const QString& klasse);
     // Runs `job` in the reader's thread with its connection (so it touches
     // nothing of the window) and waits for it, the events going on and the
-    // inputs disabled. False when the window was closed meanwhile.
+    // inputs disabled. False when the window was closed or the application
+    // quit meanwhile.
     bool OnServer(const std::function<void(const QString& connection)>& job);
 
     school::ServerReader* reader_ = nullptr;
