@@ -211,10 +211,15 @@ namespace school {
 
 void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& first, const QDate& last, bool byWeek)
 {
+    // The axes stay from one filling to the next: axes deleted after the
+    // chart was laid out in a hidden window leave marks in it.
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
+    auto* x = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    if (!x || !y) {
+        chart->addAxis(x = new QBarCategoryAxis, Qt::AlignBottom);
+        chart->addAxis(y = new QValueAxis, Qt::AlignLeft);
+        y->setLabelFormat(QStringLiteral("%d"));
     }
     auto* right = new QBarSet(QStringLiteral("richtig"));
     right->setColor(QColor(0x2e, 0x9d, 0x4a));
@@ -247,12 +252,10 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
     series->append(right);
     series->append(wrong);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    if (labels.size() > 14) {
-        x->setLabelsAngle(-90);
-        x->setTruncateLabels(false);
-    }
+    x->setCategories(labels);
+    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
+    x->setTruncateLabels(labels.size() <= 14);
+    x->setTitleText(QString());
     if (byWeek && !labels.isEmpty()) {
         // With a year of weeks the chart has no room for the labels at both
         // ends (this week's among them): the axis says which weeks they are.
@@ -265,13 +268,9 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
                             .arg(lastWeek)
                             .arg(lastYear));
     }
-    chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
     y->setRange(0, double(std::max<qint64>(highest, 5)));
     y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
 }
 
