@@ -7,7 +7,6 @@
 #include <QtCharts>
 #include <QtSql>
 #include <QtTest>
-
 #include <unistd.h>
 
 using namespace school;
@@ -94,7 +93,6 @@ void TestSchoolAdmin::oneAccountPerComputer()
     QVERIFY(passwords[0].size() >= 20 && passwords[0] != passwords[1]);
     // Again: the accounts there keep their passwords.
     QCOMPARE(Value(u"admin"_s, u"SELECT count(*) FROM rechenkov.raum_anlegen('raum7', 2) WHERE kennwort IS NULL"_s), 2);
-
     // Computer 2 in the middle of sending: its statement names the child
     // (Qt's driver puts even bound values into the statement's text).
     QVERIFY(Login(u"pc2"_s, accounts[1], passwords[1]) && QSqlDatabase::database(u"pc2"_s).transaction());
@@ -109,7 +107,6 @@ void TestSchoolAdmin::oneAccountPerComputer()
     QCOMPARE(Value(u"pc1"_s, u"SELECT count(*) FROM rechenkov.spiele"_s), -1);
     QCOMPARE(Value(u"pc1"_s, u"SELECT rechenkov.kind_loeschen('7a', 'Geheimkind')"_s), -1);
     QVERIFY(QSqlDatabase::database(u"pc2"_s).commit());
-
     // A teacher deletes one child's rows through the schema's function, and
     // can neither delete nor lock in the tables directly.
     QVERIFY(Login(u"lehrer7"_s, u"lehrerin"_s, u"lehrer-kennwort"_s));
@@ -144,7 +141,6 @@ void TestSchoolAdmin::checkTellsApart()
     // A teacher's account is told to be one, not to be given the children's role.
     QString o = Check(pc, As(u"lehrerin"_s, u"lehrer-kennwort"_s));
     QVERIFY2(o.contains(u"das einer Lehrkraft"_s) && !o.contains(u"GRANT"_s), qPrintable(o));
-
     // The account passes, but this computer's sending failed: not "all in order".
     const SendState failing{{}, 0, {}, 0, {}, QDateTime::currentDateTime(), {}, 12};
     QVERIFY(WriteState(pc.filePath(u"data/Rechenkov/Rechenkov/schule-versand.ini"_s), failing));
@@ -168,7 +164,6 @@ void TestSchoolAdmin::teachersWindow()
     QCOMPARE(window->classBox->currentData().toString(), u"9z"_s);
     QCOMPARE(window->childTable->rowCount(), 0);
     QVERIFY2(window->notice->text().contains(u"noch keine Antwort"_s), qPrintable(window->notice->text()));
-
     // A year by weeks: this week's answer is the last bar, under a label of its own.
     window->ShowClass(u"8c"_s, 365);
     QChart* chart = window->chartView->chart();
@@ -179,7 +174,6 @@ void TestSchoolAdmin::teachersWindow()
     QVERIFY(window->SaveCsv(pc.filePath(u"klasse.csv"_s)));
     QFile csv(pc.filePath(u"klasse.csv"_s));
     QVERIFY(csv.open(QIODevice::ReadOnly) && csv.readAll().contains(";8c;Ida;plus;a+b;1;3;3;ja;900\r\n"));
-
     // The child's window: every header line fits its column.
     ClassChildWindow child(window->CurrentPeriod(u"Ida"_s), {});
     child.show();
@@ -187,7 +181,6 @@ void TestSchoolAdmin::teachersWindow()
     for (int i = 0; i < header->count(); ++i)
         for (const QString& line : header->model()->headerData(i, Qt::Horizontal).toString().split(u'\n'))
             QVERIFY2(header->fontMetrics().horizontalAdvance(line) < header->sectionSize(i), qPrintable(line));
-
     // A query that waits on the server holds neither the window nor its closing.
     QProcess lock;
     lock.start(u"psql"_s, {u"-Xqh"_s, Host(), u"-Upostgres"_s, u"-drechenkov"_s, u"-c"_s,
