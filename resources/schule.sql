@@ -17,7 +17,8 @@
 --
 --   CREATE ROLE frau_meier LOGIN PASSWORD '...' IN ROLE rechenkov_lehrer;
 --
--- Running it again changes nothing that is already there.
+-- Running it again keeps every row and account; it sets the two roles'
+-- rights anew (teachers of an earlier version lose DELETE on the tables).
 
 \set ON_ERROR_STOP on
 BEGIN;
