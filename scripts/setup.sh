@@ -23,6 +23,8 @@ if [ "${1:-run}" = test ]; then
         cups printer-driver-cups-pdf
         # The school's server for the tests.
         postgresql
+        # A FUSE folder for the practice record in a home that is not a local disk.
+        bindfs
     )
 fi
 packages+=(${RECHENKOV_EXTRA_PACKAGES:-})
