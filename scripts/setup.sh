@@ -23,6 +23,8 @@ if [ "${1:-run}" = test ]; then
         cups printer-driver-cups-pdf
         # The school's server for the tests.
         postgresql
+        # Files on a FAT image and a FUSE pass-through mount.
+        fusefat dosfstools bindfs fuse
     )
 fi
 packages+=(${RECHENKOV_EXTRA_PACKAGES:-})
