@@ -10,6 +10,8 @@ packages=(
     # need the OpenGL module's, which its package does not pull in.
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
+    # Asking a print queue whether it takes jobs and what became of one.
+    libcups2-dev
     # A school's server: only the client driver, never a server.
     libqt6sql6-psql
 )

@@ -2,9 +2,10 @@
 // The printer as the printout sees it: a drawing state (font name and size,
 // line width in device dots, print position in twips from the top-left corner
 // of the printable area), text, rectangle outlines and the end of the
-// document. The real service draws with QPainter on a QPrinter, either the
-// system's default printer (no dialog) or a PDF file; tests install a factory
-// of their own that records the page.
+// document. The real service draws with QPainter: into a PDF that goes to a
+// CUPS queue (the default printer or one named, no dialog), on a QPrinter set
+// up by the print dialog, or into a PDF file; tests install a factory of
+// their own that records the page.
 
 #include "app/FileWriter.h"
 
@@ -52,7 +53,8 @@ public:
     // Hands the page over; false when the job could not be done.
     virtual bool EndDoc() = 0;
     // For a file: what kept it from being written, and why in German (empty
-    // while nothing went wrong).
+    // while nothing went wrong). For a printer: why the queue did not take
+    // the job (EndDoc false), or why the job it took waits (EndDoc true).
     virtual files::Error FileError() const { return files::Error::None; }
     virtual QString Problem() const { return QString(); }
 };
@@ -95,5 +97,8 @@ std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer);
 QPageSize::PageSizeId DefaultPaper();
 // The names of the printers the system knows.
 QStringList PrinterNames();
+// The German sentence for "no default printer": none set up at all, or
+// queues but none of them the default (and which they are).
+QString NoDefaultPrinterText();
 
 } // namespace Printing

@@ -92,6 +92,7 @@ enum class Outcome {
 struct Result {
     Outcome outcome = Outcome::Done;
     QString problem; // a German sentence for anything but Done
+    QString notice = {}; // Done: why the printer's queue holds the job back, if it does
 };
 
 // Draws pages `from` to `to` (1-based, of PageCount) of the sheets onto an
