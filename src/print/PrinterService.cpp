@@ -238,6 +238,8 @@ public:
             return nullptr;
         return std::make_unique<QtPrinterService>(info);
     }
+
+    QStringList Names() override { return QPrinterInfo::availablePrinterNames(); }
 };
 
 std::unique_ptr<PrinterFactory>& Factory()
@@ -269,7 +271,7 @@ QPageSize::PageSizeId DefaultPaper()
     return QPageSize::A4;
 }
 
-QStringList PrinterNames() { return QPrinterInfo::availablePrinterNames(); }
+QStringList PrinterNames() { return Printers().Names(); }
 
 QString NoDefaultPrinterText()
 {

@@ -12,6 +12,7 @@
 #include <QPageSize>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -73,6 +74,8 @@ public:
                                                     QPageSize::PageSizeId paper = QPageSize::A4) = 0;
     // The printer of that name (as the system lists it); null when there is none.
     virtual std::unique_ptr<PrinterService> NamedPrinter(const QString& name) = 0;
+    // The names of the printers set up, the default among them or not.
+    virtual QStringList Names() = 0;
 };
 
 class QPrinter;
