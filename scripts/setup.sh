@@ -18,9 +18,9 @@ packages=(
 if [ "${1:-run}" = test ]; then
     packages+=(
         xvfb xauth x11-utils poppler-utils desktop-file-utils appstream dpkg-dev
-        # A window manager and a keyboard for the real windows on a virtual X
+        # Window managers and a keyboard for the real windows on a virtual X
         # server, and lintian for the package.
-        openbox xdotool lintian
+        openbox fluxbox wmctrl xdotool lintian
         # Worksheets printed through a real CUPS queue that writes PDF files.
         cups printer-driver-cups-pdf
         # The school's server for the tests.

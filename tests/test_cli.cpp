@@ -42,6 +42,10 @@ private slots:
             "Worksheets,,25,2,a.pdf,1");
         row("options first", {"--ausgabe=b.pdf", "--arbeitsblaetter=100"}, "Worksheets,,100,1,b.pdf,0");
         row("one page of a table", {"--arbeitsblaetter", "1", "--tabelle", "T.LST"}, "Worksheets,T.LST,1,1,,0");
+        row("times pairs of a table", {"--arbeitsblaetter", "2", "--rechenart", "mal", "--tabelle", "T.LST"},
+            "Worksheets,T.LST,2,3,,0");
+        row("all of the times table", {"--arbeitsblaetter", "3", "--einmaleins", "--ausgabe", "x.pdf"},
+            "Worksheets,,3,3,x.pdf,0");
         row("history", {"--verlauf"}, "ShowHistory,,0,1,,0");
         row("history csv", {"--verlauf-csv", "v.csv"}, "ExportHistoryCsv,v.csv,0,1,,0");
         row("recording on", {"--aufzeichnung", "an"}, "SetRecording,,0,1,,1");
@@ -85,9 +89,23 @@ private slots:
         QTest::newRow("replace without output") << QStringList{"--arbeitsblaetter", "2", "--ersetzen"}
                                                 << "„--ersetzen“";
         QTest::newRow("worksheet option alone") << QStringList{"--rechenart", "mal"} << "„--rechenart“";
-        QTest::newRow("operation and table") << QStringList{"--arbeitsblaetter", "2", "--rechenart", "mal",
-                                                            "--tabelle", "T.LST"}
-                                             << "„--tabelle“";
+        QTest::newRow("a negative count") << QStringList{"--arbeitsblaetter", "-1"}
+                                          << "„-1“ ist keine gültige Zahl von Blättern: erlaubt sind 1 bis 100 Blätter.";
+        QTest::newRow("operation against pairs") << QStringList{"--arbeitsblaetter", "2", "--rechenart", "minus",
+                                                                "--reihen", "a+b"}
+                                                 << "„--rechenart minus“ passt nicht zu „--reihen a+b“";
+        QTest::newRow("range for times") << QStringList{"--arbeitsblaetter", "2", "--zahlenraum", "100", "--reihen",
+                                                        "a+b,b*f"}
+                                         << "Einmaleins";
+        QTest::newRow("range of a table") << QStringList{"--arbeitsblaetter", "2", "--zahlenraum", "20", "--tabelle",
+                                                         "T.LST"}
+                                          << "Tabelle bringt ihre Zahlen";
+        QTest::newRow("times table for plus") << QStringList{"--arbeitsblaetter", "2", "--einmaleins", "3",
+                                                             "--rechenart", "plus"}
+                                              << "nur für Mal";
+        QTest::newRow("no such range") << QStringList{"--arbeitsblaetter", "2", "--zahlenraum", "50"} << "„50“";
+        QTest::newRow("no such row") << QStringList{"--arbeitsblaetter", "2", "--einmaleins", "3,11"} << "„3,11“";
+        QTest::newRow("no stack code") << QStringList{"--arbeitsblaetter", "2", "--stapel", "K7MU"} << "„K7MU“";
         QTest::newRow("two doors") << QStringList{"--editor", "--arbeitsblaetter"} << "„--arbeitsblaetter“";
         QTest::newRow("two tables") << QStringList{"A.LST", "B.LST"} << "„B.LST“";
         QTest::newRow("twice") << QStringList{"--arbeitsblaetter", "2", "--ausgabe", "a.pdf", "--ausgabe", "b.pdf"}

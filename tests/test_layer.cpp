@@ -38,13 +38,15 @@ int Code(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, quint32 scanCode 
     return ClassicKeyCode(event);
 }
 
-// Answers the next modal dialog by running `answer` on it as soon as it shows.
+// Answers the next modal dialog by running `answer` on it as soon as it
+// shows and has the keyboard: a mnemonic typed before (as on a busy machine)
+// would reach no button, and the dialog would wait for ever.
 void WhenDialogShows(std::function<void(QWidget*)> answer)
 {
     auto* timer = new QTimer;
     QObject::connect(timer, &QTimer::timeout, [timer, answer] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
+        if (!modal || !modal->isVisible() || QApplication::activeWindow() != modal)
             return;
         timer->stop();
         timer->deleteLater();

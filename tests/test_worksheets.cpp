@@ -122,7 +122,7 @@ worksheets::Job PdfJob(int pages, int operation, const QString& output)
     job.pages = pages;
     job.operation = operation;
     job.output = output;
-    job.seed = 12345.0;
+    job.code = "K7M2";
     return job;
 }
 
@@ -192,9 +192,12 @@ private slots:
         for (std::size_t n = 0; n < 4; ++n) {
             Page& sheet = pages[n];
             Page& key = pages[n + 4];
-            QVERIFY2(sheet.text.startsWith(title + " Name: ") && sheet.text.contains(" Datum: "),
+            QVERIFY2(sheet.text.startsWith(title + " ____ von 27 richtig Name: ") && sheet.text.contains(" Klasse: ") &&
+                         sheet.text.contains(" Datum: "),
                      qPrintable(sheet.text));
-            QVERIFY2(sheet.text.contains(QString("Blatt %1 von 4").arg(n + 1)), qPrintable(sheet.text));
+            const QString foot = QString("Stapel K7M2 · %1 · Blatt %2 von 4").arg(QDate::currentDate().toString("d.M.yyyy"));
+            QVERIFY2(sheet.text.contains(foot.arg(n + 1)) && key.text.contains(foot.arg(n + 1)), qPrintable(key.text));
+            QCOMPARE(sheet.text.contains("Bei Minus gilt: Große Zahl minus kleine Zahl."), operation == 2);
             QVERIFY2(key.text.startsWith(QString("Lösungen zu Blatt %1 ").arg(n + 1)), qPrintable(key.text));
             std::set<long> ends; // right-aligned: every number ends as far right of its head as any other
             for (int k = 1; k <= 7; ++k) {
@@ -258,7 +261,7 @@ private slots:
         QVERIFY(ReadPages("t.pdf", pages));
         QCOMPARE(pages.size(), std::size_t(3));
         for (Page& page : pages) {
-            QVERIFY2(page.text.startsWith("Arbeitsblatt Name:"), qPrintable(page.text));
+            QVERIFY2(page.text.startsWith("Arbeitsblatt Plus, Minus und Mal "), qPrintable(page.text));
             QCOMPARE(Headings(page), (QStringList{"a+b", "b·f", "c−e"}));
             for (int k = 1; k <= 7; ++k)
                 for (int i = 1; i <= 9; ++i)
@@ -320,6 +323,7 @@ private slots:
         window.findChild<QSpinBox*>("pages")->setValue(2);
         window.findChild<QLineEdit*>("pairs")->setText("a*b, c*g");
         window.findChild<QCheckBox*>("key")->setChecked(true);
+        window.findChild<QLineEdit*>("stack")->setText("k7m2");
 
         QVERIFY(window.SaveTo("mal.pdf"));
         std::vector<Page> pages;
@@ -329,7 +333,8 @@ private slots:
         QCOMPARE(pages[3].columns["c·g"].size(), std::size_t(9));
         QCOMPARE(std::set<long long>(pages[1].columns["d"].begin(), pages[1].columns["d"].end()), RuleValues(4, 3));
         QCOMPARE(dialogs.calls.back().text,
-                 QString("2 Arbeitsblätter sind mit Lösungsblättern in „mal.pdf“ gespeichert.\r"));
+                 QString("2 Arbeitsblätter (Stapel K7M2) sind mit Lösungsblättern in „mal.pdf“ gespeichert.\r"));
+        const std::vector<Page> saved = pages;
 
         QPrinter printer(QPrinter::HighResolution); // as the print dialog hands it over: pages 2 to 3 of four
         printer.setOutputFileName(QDir::current().filePath("gedruckt.pdf"));
@@ -340,7 +345,29 @@ private slots:
         QVERIFY(ReadPages("gedruckt.pdf", pages));
         QCOMPARE(pages.size(), std::size_t(2));
         QVERIFY(pages[0].text.contains("Blatt 2 von 2") && pages[1].text.startsWith("Lösungen zu Blatt 1"));
+        QVERIFY(pages[0].columns == saved[1].columns && pages[1].columns == saved[2].columns); // one stack
         QVERIFY(dialogs.calls.back().text.endsWith("gedruckt.pdf“ gespeichert.\r"));
+        // Other numbers get another code; a code typed to make a stack again stays.
+        auto* stack = window.findChild<QLineEdit*>("stack");
+        auto* operation = window.findChild<QComboBox*>("operation");
+        operation->setCurrentIndex(1);
+        QVERIFY(stack->text() != "K7M2");
+        stack->clear();
+        QTest::keyClicks(stack, "k7m2");
+        operation->setCurrentIndex(2);
+        QCOMPARE(stack->text(), QString("k7m2"));
+        QTest::mouseClick(window.findChild<QPushButton*>("newNumbers"), Qt::LeftButton);
+        QVERIFY(stack->text() != "k7m2");
+
+        // Named pairs keep their signs whatever the operation chosen; a times column holds single digits.
+        window.findChild<QComboBox*>("operation")->setCurrentIndex(0);
+        window.findChild<QLineEdit*>("pairs")->setText("a+b, b*f");
+        QVERIFY(!window.findChild<QComboBox*>("operation")->isEnabled());
+        QVERIFY(window.SaveTo("gemischt.pdf"));
+        pages.clear();
+        QVERIFY(ReadPages("gemischt.pdf", pages));
+        QVERIFY2(pages[3].text.contains("Arbeitsblatt Plus und Mal"), qPrintable(pages[3].text));
+        QVERIFY(*std::max_element(pages[3].columns["b·f"].begin(), pages[3].columns["b·f"].end()) <= 81);
 
         // "Klasse 3b" becomes "Klasse 3b.pdf", replaced only when the user agrees.
         QVERIFY(window.SaveTo("Klasse 3b"));
@@ -354,9 +381,15 @@ private slots:
         QVERIFY(dialogs.calls.back().text.startsWith("„a*b, a*b“ sind keine Reihen"));
         window.findChild<QLineEdit*>("pairs")->clear();
         window.findChild<QLineEdit*>("tableFile")->setText("letters.LST");
-        QVERIFY(!window.findChild<QComboBox*>("operation")->isEnabled());
+        QVERIFY(!window.findChild<QComboBox*>("range")->isEnabled());
         QVERIFY(!window.SaveTo("kaputt.pdf"));
-        QVERIFY(dialogs.calls.back().text.contains("„letters.LST“"));
+        QVERIFY(dialogs.calls.back().text.contains("„letters.LST“ konnte nicht gelesen werden: sie ist keine"));
+        QVERIFY(QDir().mkdir("Ordner.LST"));
+        for (const char* table : {"Ordner.LST", "fehlt.LST"}) {
+            window.findChild<QLineEdit*>("tableFile")->setText(table);
+            QVERIFY(!window.SaveTo("kaputt.pdf"));
+            QVERIFY(dialogs.calls.back().text.contains(QString(table) == "fehlt.LST" ? "gibt es nicht" : "ein Ordner"));
+        }
         QVERIFY(!QFile::exists("kaputt.pdf") && !QFile::exists("doppelt.pdf"));
 
         // Enter in the page count: a dialog it opened would wait for a user, so it is closed and reported.
@@ -423,6 +456,82 @@ private slots:
         QVERIFY(!QFile::exists("x.pdf") && !QFile::exists("y.pdf"));
     }
 
+    // A stack made again from its code; plus and minus within a number range,
+    // with the minus rule; rows of the times table; mixed signs on one sheet.
+    void programMakesSheetsForEveryGrade()
+    {
+        ScopedWorkingDirectory folder;
+        Program program;
+        const QStringList plus100 = {"--arbeitsblaetter", "3", "--zahlenraum", "100", "--loesungen", "--ausgabe"};
+        QCOMPARE(program.Run(plus100 + QStringList{"a.pdf", "--stapel", "k7m2"}), 0);
+        QCOMPARE(program.Run(plus100 + QStringList{"b.pdf", "--stapel", "K7M2"}), 0);
+        QCOMPARE(program.Run(plus100 + QStringList{"c.pdf", "--stapel", "K7M3"}), 0);
+        std::vector<Page> a, b, c;
+        QVERIFY(ReadPages("a.pdf", a) && ReadPages("b.pdf", b) && ReadPages("c.pdf", c));
+        QCOMPARE(a.size(), std::size_t(6));
+        for (std::size_t n = 0; n < a.size(); ++n) {
+            QVERIFY(a[n].columns == b[n].columns && a[n].columns != c[n].columns);
+            QVERIFY2(a[n].text.contains("Arbeitsblatt Plus bis 100") && a[n].text.contains("Stapel K7M2 · "),
+                     qPrintable(a[n].text));
+            for (const auto& [head, numbers] : a[n].columns) // the table's numbers and the sums alike
+                for (long long x : numbers)
+                    QVERIFY2(x >= 1 && x <= 100, qPrintable(head + ": " + QString::number(x)));
+        }
+
+        QCOMPARE(program.Run({"--arbeitsblaetter", "2", "--zahlenraum", "20", "--rechenart", "minus", "--ausgabe",
+                              "m.pdf"}),
+                 0);
+        QCOMPARE(program.Run({"--arbeitsblaetter", "2", "--einmaleins", "3,7", "--loesungen", "--ausgabe", "e.pdf"}), 0);
+        QCOMPARE(program.Run({"--arbeitsblaetter", "1", "--reihen", "a+b,c-e,b*f", "--loesungen", "--ausgabe", "x.pdf"}),
+                 0);
+        std::vector<Page> minus, times, mixed;
+        QVERIFY(ReadPages("m.pdf", minus) && ReadPages("e.pdf", times) && ReadPages("x.pdf", mixed));
+        for (Page& page : minus) {
+            QVERIFY2(page.text.contains("Bei Minus gilt: Große Zahl minus kleine Zahl."), qPrintable(page.text));
+            for (const auto& [head, numbers] : page.columns)
+                QVERIFY(*std::max_element(numbers.begin(), numbers.end()) <= 20);
+        }
+        for (std::size_t n = 0; n < 2; ++n) {
+            QVERIFY2(times[n].text.startsWith("Arbeitsblatt Einmaleins: 3er- und 7er-Reihe ____ von 27"), qPrintable(times[n].text));
+            for (const QString& h : Headings(times[n]))
+                for (std::size_t i = 0; i < 9; ++i) {
+                    const long long x = times[n].columns[h.left(1)][i], y = times[n].columns[h.right(1)][i];
+                    QVERIFY(x <= 10 && y <= 10 && (x == 3 || x == 7 || y == 3 || y == 7));
+                    QCOMPARE(times[n + 2].columns[h][i], x * y);
+                }
+        }
+        QVERIFY2(mixed[1].text.contains("Arbeitsblatt Plus, Minus und Mal"), qPrintable(mixed[1].text));
+        QCOMPARE(Headings(mixed[1]), (QStringList{"a+b", "b·f", "c−e"}));
+        QVERIFY(*std::max_element(mixed[1].columns["b·f"].begin(), mixed[1].columns["b·f"].end()) <= 81);
+    }
+
+    // Values of seven digits get smaller type, and their sums wider boxes, or
+    // the sheets are refused; an empty cell gets no box and no answer.
+    void wideValuesAndEmptyCells()
+    {
+        ScopedWorkingDirectory folder;
+        worksheets::Table table(63);
+        for (std::size_t n = 0; n < 63; ++n)
+            table[n] = 9999999 - static_cast<long long>(n) * 12345;
+        table[2].reset(); // a3
+        worksheets::Job job = PdfJob(1, 1, "breit.pdf");
+        job.key = true;
+        job.table = table;
+        const worksheets::Result refused = worksheets::Run(job, worksheets::MakeSheets(job));
+        QCOMPARE(refused.outcome, worksheets::Outcome::Illegible);
+        QVERIFY2(refused.problem.contains("nicht lesbar") && !QFile::exists("breit.pdf"), qPrintable(refused.problem));
+
+        job.tasks = *worksheets::ParseTasks("a+b");
+        QCOMPARE(worksheets::Run(job, worksheets::MakeSheets(job)).outcome, worksheets::Outcome::Done);
+        std::vector<Page> pages;
+        QVERIFY(ReadPages("breit.pdf", pages));
+        QVERIFY2(pages[0].text.contains("____ von 8 richtig"), qPrintable(pages[0].text));
+        QCOMPARE(pages[1].columns["a+b"].size(), std::size_t(8));
+        QCOMPARE(pages[0].columns["b"], (std::vector<long long>{9888894, 9876549, 9864204, 9851859, 9839514, 9827169,
+                                                                9814824, 9802479, 9790134}));
+        QCOMPARE(pages[1].columns["a+b"].front(), 9999999LL + 9888894);
+    }
+
     // The child's weakest pairs of the last 30 days from the practice record.
     void programTakesPairsFromTheRecord()
     {
@@ -432,6 +541,9 @@ private slots:
         program.env.insert("XDG_CONFIG_HOME", folder.Path() + "/config");
         QCOMPARE(program.Run({"--arbeitsblaetter", "1", "--aus-verlauf", "Lena", "--ausgabe", "l.pdf"}), 1);
         QVERIFY2(program.err.contains("keinen Lernverlauf"), qPrintable(program.err));
+        QCOMPARE(program.Run({"--aufzeichnung", "an"}), 0);
+        QCOMPARE(program.Run({"--arbeitsblaetter", "1", "--aus-verlauf", "Lena", "--ausgabe", "l.pdf"}), 1);
+        QVERIFY2(program.err.contains("steht noch nichts"), qPrintable(program.err));
 
         history::HistoryStore store(folder.Path() + "/data/Rechenkov/Rechenkov/verlauf.sqlite");
         QVERIFY(store.Open(true));
@@ -451,11 +563,12 @@ private slots:
         QVERIFY(ReadPages("l.pdf", pages));
         QCOMPARE(pages.size(), std::size_t(2));
         for (Page& page : pages) {
-            QVERIFY(page.text.startsWith("Arbeitsblatt Minus"));
+            QVERIFY(page.text.startsWith("Arbeitsblatt Minus") && page.text.contains("Name: Lena Klasse:"));
             QCOMPARE(Headings(page), (QStringList{"a−g", "c−e"}));
         }
         QCOMPARE(program.Run({"--arbeitsblaetter", "1", "--aus-verlauf", "Mia", "--ausgabe", "m.pdf"}), 1);
-        QVERIFY2(program.err.contains("„Mia“") && !QFile::exists("m.pdf"), qPrintable(program.err));
+        QVERIFY2(program.err.contains("„Mia“. Bekannt sind: Lena, Tom.") && !QFile::exists("m.pdf"),
+                 qPrintable(program.err));
     }
 
     // Writing the file: modes, a full disk, a device node, signals half-way.

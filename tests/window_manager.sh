@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Plays the real program on a virtual X server, under openbox or with no
-# window manager (a school's kiosk), the pointer outside its windows: after
-# every message box the keys reach the window behind it again, and a held
-# Enter leaves "Rechne nochmal ..." open; under openbox the main window, a
-# box, the game and the info window come back at once, where they were,
-# when minimised or rolled up (a wheel turn on the title bar).
-#   window_manager.sh <path to rechenkov> openbox|none
+# Plays the real program on a virtual X server, under openbox, fluxbox or
+# with no window manager (a school's kiosk), the pointer outside its
+# windows: after every message box the keys reach the window behind it
+# again, and a held Enter leaves "Rechne nochmal ..." open; under openbox
+# the main window, a box, the game and the info window come back at once,
+# where they were, when minimised or rolled up (a wheel turn on the title
+# bar); under both window managers they keep their size when maximised and
+# come back to the desktop shown when sent to another one.
+#   window_manager.sh <path to rechenkov> openbox|fluxbox|none
 set -euo pipefail
 program=$1 mode=$2 work=$(mktemp -d) pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work" || true' EXIT
 cd "$work"
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work
 fail() { echo "FAIL: $*"; exit 1; }
@@ -19,7 +21,7 @@ wait_count() { # title, number of such windows
 }
 wait_focus() { # window, what it is
     for _ in $(seq 50); do [ "$(xdotool getwindowfocus)" = "$1" ] && return 0; sleep 0.1; done
-    fail "the keyboard is not on $2"
+    fail "the keyboard is not on $2 but on \"$(xdotool getwindowfocus getwindowname 2>/dev/null)\""
 }
 origin() { xwininfo -id "$1" | awk '/Absolute upper-left/ {p = p (p ? "," : "") $4} END {print p}'; }
 on_screen() { xwininfo -id "$1" | grep -q IsViewable && ! xprop -id "$1" _NET_WM_STATE | grep -Eq 'HIDDEN|SHADED'; }
@@ -59,6 +61,38 @@ never_lost() { # window, what it is, the window behind it
     wait_back "$1" "$2" rolled "$place"
     echo "$2 never lost"
 }
+desktop_of() { xprop -id "$1" _NET_WM_DESKTOP | awk '{print $3}'; }
+size_of() { xwininfo -id "$1" | awk '/Width:|Height:/ {printf "%s ", $2}'; }
+# Maximised, the window keeps its own size (the window manager did stretch
+# it, as the events of its frame tell); sent to desktop 2, it comes back to
+# the desktop shown.
+never_moved_away() { # window, what it is, "box" for a box
+    local size shown i
+    size=$(size_of "$1") shown=$(xprop -root _NET_CURRENT_DESKTOP | awk '{print $3}')
+    xev -id "$(xwininfo -id "$1" -children | awk '/Parent window/ {print $4}')" -event structure >"stretch.$1" &
+    pids+=($!)
+    sleep 0.3
+    wmctrl -i -r "$1" -b add,maximized_vert,maximized_horz
+    for i in $(seq 30); do
+        sleep 0.1
+        [ "$i" -gt 10 ] && [ "$(size_of "$1")" = "$size" ] && on_screen "$1" &&
+            ! xprop -id "$1" _NET_WM_STATE | grep -q MAXIMIZED && break
+    done
+    [ "$(size_of "$1")" = "$size" ] || fail "$2 stays stretched to $(size_of "$1")"
+    xprop -id "$1" _NET_WM_STATE | grep -q MAXIMIZED && fail "$2 stays maximised"
+    if [ "$mode" = fluxbox ]; then
+        awk 'match($0, /width [0-9]+/) && substr($0, RSTART + 6) + 0 >= 1000 {f = 1} END {exit !f}' "stretch.$1" ||
+            fail "fluxbox never stretched $2"
+    fi
+    # fluxbox keeps a box beside its owner, whatever its desktop says.
+    if [ "$mode" = fluxbox ] && [ "${3:-}" = box ]; then sleep 1; echo "$2 never stretched"; return 0; fi
+    wmctrl -i -r "$1" -t $((shown == 1 ? 2 : 1))
+    for _ in $(seq 50); do
+        [ "$(desktop_of "$1")" = "$shown" ] && on_screen "$1" && { sleep 1.2; echo "$2 never moved away"; return 0; }
+        sleep 0.1
+    done
+    fail "$2 stays on desktop $(desktop_of "$1") while $shown is shown"
+}
 # A wrong answer brings up "Rechne nochmal ..." only if the keys reach the main window.
 keys_reach_main() {
     xdotool key Delete type 12
@@ -70,8 +104,16 @@ keys_reach_main() {
     echo "the keys reach the main window $1"
 }
 
-if [ "$mode" = openbox ]; then
-    openbox --sm-disable >/dev/null 2>&1 &
+if [ "$mode" != none ]; then
+    case $mode in
+    openbox) openbox --sm-disable >/dev/null 2>&1 & ;;
+    fluxbox)
+        # Without a wallpaper setter fluxbox says so in a message box of its
+        # own, which would take the keyboard.
+        mkdir -p bin && printf '#!/bin/sh\n' >bin/fbsetbg && chmod +x bin/fbsetbg
+        PATH=$work/bin:$PATH fluxbox >/dev/null 2>&1 &
+        ;;
+    esac
     pids+=($!)
     for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && break; sleep 0.1; done
 fi
@@ -83,14 +125,16 @@ pids+=($!)
 wait_count Rechenkov 1
 main=$(visible Rechenkov)
 wait_focus "$main" "the main window at start"
-[ "$mode" = none ] || never_lost "$main" "the main window"
+[ "$mode" != openbox ] || never_lost "$main" "the main window"
+[ "$mode" = none ] || never_moved_away "$main" "the main window"
 
 # Enter held for a second and a half opens the box once and leaves it open.
 xdotool type 12
 xdotool keydown Return sleep 1.5 keyup Return
 wait_count Fehler 1
 box=$(visible Fehler)
-[ "$mode" = none ] || never_lost "$box" "the box \"Rechne nochmal ...\"" "$main"
+[ "$mode" != openbox ] || never_lost "$box" "the box \"Rechne nochmal ...\"" "$main"
+[ "$mode" = none ] || never_moved_away "$box" "the box \"Rechne nochmal ...\"" box
 wait_focus "$box" "the box \"Rechne nochmal ...\""
 xdotool key Return
 wait_count Fehler 0
@@ -107,13 +151,14 @@ for _ in $(seq 18); do xdotool key Delete type 3 && xdotool key Return; done
 wait_count Dudazazor 1
 game=$(visible Dudazazor)
 wait_focus "$game" "the game"
-[ "$mode" = none ] || never_lost "$game" "the game"
+[ "$mode" != openbox ] || never_lost "$game" "the game"
+[ "$mode" = none ] || never_moved_away "$game" "the game"
 # The quit question twice: No leaves the keys to the game, Yes ends it.
 for answer in Escape Return; do
     xdotool key Escape
     wait_count Dudazazor 2
     question=$(visible Dudazazor | grep -vx "$game")
-    [ "$mode" = none ] || [ "$answer" = Return ] || never_lost "$question" "the game's quit question" "$game"
+    [ "$mode" != openbox ] || [ "$answer" = Return ] || never_lost "$question" "the game's quit question" "$game"
     wait_focus "$question" "the game's quit question"
     xdotool key "$answer"
 done
@@ -123,5 +168,5 @@ keys_reach_main "after the game"
 
 xdotool mousemove --window "$main" 624 24 click 1 mousemove 0 0
 wait_count Programm-Info 1
-[ "$mode" = none ] || never_lost "$(visible Programm-Info)" "the info window"
+[ "$mode" != openbox ] || never_lost "$(visible Programm-Info)" "the info window"
 echo "all windows stay on the screen and get the keys back ($mode)"

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <cstdint>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 
@@ -128,19 +129,32 @@ struct StateAtoms {
     std::uint32_t state = 0;
     std::uint32_t shaded = 0;
     std::uint32_t hidden = 0;
+    std::uint32_t maximisedVert = 0;
+    std::uint32_t maximisedHorz = 0;
+    std::uint32_t fullscreen = 0;
+    std::uint32_t desktop = 0;        // the desktop a window is on
+    std::uint32_t currentDesktop = 0; // the desktop shown, on the root window
 };
 
 const StateAtoms& Atoms(XcbConnection* connection)
 {
-    static const StateAtoms atoms{Atom(connection, "_NET_WM_STATE"), Atom(connection, "_NET_WM_STATE_SHADED"),
-                                  Atom(connection, "_NET_WM_STATE_HIDDEN")};
+    static const StateAtoms atoms{Atom(connection, "_NET_WM_STATE"),
+                                  Atom(connection, "_NET_WM_STATE_SHADED"),
+                                  Atom(connection, "_NET_WM_STATE_HIDDEN"),
+                                  Atom(connection, "_NET_WM_STATE_MAXIMIZED_VERT"),
+                                  Atom(connection, "_NET_WM_STATE_MAXIMIZED_HORZ"),
+                                  Atom(connection, "_NET_WM_STATE_FULLSCREEN"),
+                                  Atom(connection, "_NET_WM_DESKTOP"),
+                                  Atom(connection, "_NET_CURRENT_DESKTOP")};
     return atoms;
 }
 
-// What the window manager's state of a window says: rolled up, minimised.
+// What the window manager's state of a window says: rolled up, minimised,
+// stretched over the screen.
 struct ManagerState {
     bool shaded = false;
     bool hidden = false;
+    bool stretched = false;
 };
 
 ManagerState ReadState(QWidget* window)
@@ -161,38 +175,104 @@ ManagerState ReadState(QWidget* window)
         for (std::uint32_t i = 0; i < reply->valueLength; ++i) {
             result.shaded = result.shaded || values[i] == atoms.shaded;
             result.hidden = result.hidden || values[i] == atoms.hidden;
+            result.stretched = result.stretched || values[i] == atoms.maximisedVert
+                || values[i] == atoms.maximisedHorz || values[i] == atoms.fullscreen;
         }
     }
     std::free(reply);
     return result;
 }
 
-// Asks the window manager to roll the window down again.
-void Unshade(QWidget* window)
+// One 32-bit value of a window's property; none when it is not set.
+std::optional<std::uint32_t> Cardinal(XcbConnection* connection, std::uint32_t window, std::uint32_t property)
 {
-    XcbConnection* connection = ConnectionOf(window);
+    const auto getProperty = Xcb<GetProperty>("xcb_get_property");
+    const auto getPropertyReply = Xcb<GetPropertyReply>("xcb_get_property_reply");
+    const auto getPropertyValue = Xcb<GetPropertyValue>("xcb_get_property_value");
+    if (!connection || !getProperty || !getPropertyReply || !getPropertyValue || !property)
+        return std::nullopt;
+    constexpr std::uint32_t kCardinalAtom = 6;
+    PropertyReply* reply =
+        getPropertyReply(connection, getProperty(connection, 0, window, property, kCardinalAtom, 0, 1), nullptr);
+    std::optional<std::uint32_t> value;
+    if (reply && reply->format == 32 && reply->valueLength == 1)
+        value = *static_cast<const std::uint32_t*>(getPropertyValue(reply));
+    std::free(reply);
+    return value;
+}
+
+// The root window of the screen a window is on; 0 when unknown.
+std::uint32_t RootOf(XcbConnection* connection, std::uint32_t window)
+{
     const auto queryPointer = Xcb<QueryPointer>("xcb_query_pointer");
     const auto queryPointerReply = Xcb<QueryPointerReply>("xcb_query_pointer_reply");
+    if (!connection || !queryPointer || !queryPointerReply)
+        return 0;
+    PointerReply* pointer = queryPointerReply(connection, queryPointer(connection, window), nullptr);
+    const std::uint32_t root = pointer ? pointer->root : 0;
+    std::free(pointer);
+    return root;
+}
+
+// A request to the window manager about a window, sent to the root window
+// as the extended window manager hints ask.
+void AskWindowManager(XcbConnection* connection, std::uint32_t window, std::uint32_t type,
+                      const std::uint32_t (&data)[5])
+{
     const auto sendEvent = Xcb<SendEvent>("xcb_send_event");
     const auto flush = Xcb<Flush>("xcb_flush");
-    if (!connection || !queryPointer || !queryPointerReply || !sendEvent || !flush)
+    const std::uint32_t root = RootOf(connection, window);
+    if (!sendEvent || !flush || !root)
         return;
-    const auto id = static_cast<std::uint32_t>(window->winId());
-    PointerReply* pointer = queryPointerReply(connection, queryPointer(connection, id), nullptr);
-    if (!pointer)
-        return;
-    const std::uint32_t root = pointer->root;
-    std::free(pointer);
-    const StateAtoms& atoms = Atoms(connection);
-    constexpr std::uint32_t kRemove = 0;
-    constexpr std::uint32_t kFromApplication = 1;
-    ClientMessageEvent message{kClientMessage, 32, 0, id, atoms.state, {kRemove, atoms.shaded, 0, kFromApplication, 0}};
+    ClientMessageEvent message{kClientMessage, 32, 0, window, type, {data[0], data[1], data[2], data[3], data[4]}};
     static_assert(sizeof(message) == 32);
     sendEvent(connection, 0, root, kSubstructureNotifyAndRedirect, reinterpret_cast<const char*>(&message));
     flush(connection);
 }
 
+// Asks the window manager to roll the window down again, or to give it its
+// own size again (the windows have a fixed size: stretched, their content
+// would sit in a corner of a large empty area).
+void UndoState(QWidget* window, const ManagerState& state)
+{
+    XcbConnection* connection = ConnectionOf(window);
+    if (!connection)
+        return;
+    const auto id = static_cast<std::uint32_t>(window->winId());
+    const StateAtoms& atoms = Atoms(connection);
+    constexpr std::uint32_t kRemove = 0;
+    constexpr std::uint32_t kFromApplication = 1;
+    if (state.shaded)
+        AskWindowManager(connection, id, atoms.state, {kRemove, atoms.shaded, 0, kFromApplication, 0});
+    if (state.stretched) {
+        AskWindowManager(connection, id, atoms.state,
+                         {kRemove, atoms.maximisedVert, atoms.maximisedHorz, kFromApplication, 0});
+        AskWindowManager(connection, id, atoms.state, {kRemove, atoms.fullscreen, 0, kFromApplication, 0});
+    }
+}
+
+// Brings a window that was sent to another desktop back to the one shown:
+// a desktop without a taskbar or pager offers no way to go and find it.
+// Whether it had to be asked for.
+bool FetchToCurrentDesktop(QWidget* window)
+{
+    XcbConnection* connection = ConnectionOf(window);
+    if (!connection)
+        return false;
+    const auto id = static_cast<std::uint32_t>(window->winId());
+    const StateAtoms& atoms = Atoms(connection);
+    const std::optional<std::uint32_t> on = Cardinal(connection, id, atoms.desktop);
+    const std::optional<std::uint32_t> shown = Cardinal(connection, RootOf(connection, id), atoms.currentDesktop);
+    constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
+    constexpr std::uint32_t kFromApplication = 1;
+    if (!on || !shown || *on == *shown || *on == kAllDesktops)
+        return false;
+    AskWindowManager(connection, id, atoms.desktop, {*shown, kFromApplication, 0, 0, 0});
+    return true;
+}
+
 constexpr const char* kKeptOnScreen = "rechenkovKeptOnScreen";
+constexpr const char* kFetches = "rechenkovFetches";
 
 // Puts a minimised or rolled-up window back where it was, with its owner,
 // and gives the keyboard to the box on top if one is open.
@@ -200,9 +280,22 @@ void BringBack(QWidget* window)
 {
     if (!window || !window->isVisible())
         return;
-    if (ReadState(window).shaded)
-        Unshade(window);
-    if (window->isMinimized())
+    const ManagerState state = ReadState(window);
+    UndoState(window, state);
+    if (FetchToCurrentDesktop(window)) {
+        // Once the window manager has put it back (a window not shown takes
+        // no keyboard), the keyboard goes to it again; a window manager that
+        // keeps it where it is (a box that follows its owner) is asked a few
+        // times only.
+        const int fetches = window->property(kFetches).toInt();
+        if (fetches < 5) {
+            window->setProperty(kFetches, fetches + 1);
+            QTimer::singleShot(200, window, [w = QPointer<QWidget>(window)] { BringBack(w); });
+        }
+    } else {
+        window->setProperty(kFetches, 0);
+    }
+    if (window->isMinimized() || window->isMaximized() || window->isFullScreen())
         window->showNormal();
     window->raise();
     QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
@@ -229,14 +322,16 @@ protected:
     {
         if (event->type() == QEvent::WindowStateChange) {
             auto* window = static_cast<QWidget*>(watched);
-            if (window->isMinimized())
+            if (window->isMinimized() || window->isMaximized() || window->isFullScreen())
                 BringBackSoon(window);
         }
         return false;
     }
 };
 
-// The window manager's view, which Qt does not report: rolled up.
+// The window manager's view, which Qt does not always report: rolled up,
+// stretched, sent to another desktop (or the desktop shown changed, which
+// brings every window of the child's along).
 class ShadeWatch final : public QAbstractNativeEventFilter {
 public:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
@@ -247,11 +342,16 @@ public:
         if ((event->responseType & 0x7F) != kPropertyNotify)
             return false;
         QWidget* window = QWidget::find(event->window);
-        if (!window || !window->property(kKeptOnScreen).toBool() || event->atom != Atoms(ConnectionOf(window)).state)
+        if (!window || !window->property(kKeptOnScreen).toBool())
             return false;
-        const ManagerState state = ReadState(window);
-        if (state.shaded || state.hidden)
+        const StateAtoms& atoms = Atoms(ConnectionOf(window));
+        if (event->atom == atoms.desktop) {
             BringBackSoon(window);
+        } else if (event->atom == atoms.state) {
+            const ManagerState state = ReadState(window);
+            if (state.shaded || state.hidden || state.stretched)
+                BringBackSoon(window);
+        }
         return false;
     }
 };

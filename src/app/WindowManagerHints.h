@@ -17,8 +17,9 @@ void OfferMoveAndCloseOnly(QWidget* window);
 // pointer, so Qt knows nothing of the button). False on other platforms.
 bool PointerButtonHeld(QWidget* window);
 
-// The window never stays minimised or rolled up (shaded): where a window
-// manager offers either anyway, the window comes back at once where it was,
-// and a box brings its owner back with it. Without a taskbar a child would
-// find no way back to a vanished window. Call before the window is shown.
+// The window never stays minimised, rolled up (shaded), stretched over the
+// screen or on another desktop than the one shown: where a window manager
+// offers any of these anyway, the window comes back at once as it was, and
+// a box brings its owner back with it. Without a taskbar a child would find
+// no way back to a vanished window. Call before the window is shown.
 void KeepOnScreen(QWidget* window);

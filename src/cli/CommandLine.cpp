@@ -25,19 +25,37 @@ Request Bad(const QString& error)
 
 // QCommandLineParser takes no optional values; "--arbeitsblaetter=N" becomes
 // "--arbeitsblaetter N", so both spellings give N as the positional argument.
+// A negative count would read as an option; it is kept as a positional
+// argument after "--", to be refused as a count. A bare "--einmaleins" means all rows.
 QStringList Expanded(const QStringList& arguments)
 {
-    QStringList out;
+    static const QString kSheets = QStringLiteral("--arbeitsblaetter");
+    static const QRegularExpression negative(QStringLiteral("^-[0-9]+$"));
+    static const QRegularExpression rows(QStringLiteral("^(alle|[0-9]+([ ,]+[0-9]+)*)$"));
+    QStringList out, counts;
     bool optionsEnded = false;
-    for (const QString& a : arguments) {
-        static const QString kSheets = QStringLiteral("--arbeitsblaetter=");
-        if (!optionsEnded && a.startsWith(kSheets)) {
-            out << kSheets.chopped(1) << a.mid(kSheets.size());
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        const QString next = arguments.value(i + 1);
+        if (!optionsEnded && a.startsWith(kSheets + QLatin1Char('='))) {
+            const QString count = a.mid(kSheets.size() + 1);
+            out << kSheets;
+            (negative.match(count).hasMatch() ? counts : out) << count;
+            continue;
+        }
+        if (!optionsEnded && a == kSheets && negative.match(next).hasMatch()) {
+            out << a;
+            counts << next;
+            ++i;
             continue;
         }
         optionsEnded = optionsEnded || a == QStringLiteral("--");
         out << a;
+        if (!optionsEnded && a == QStringLiteral("--einmaleins") && !rows.match(next).hasMatch())
+            out << QStringLiteral("alle");
     }
+    if (!counts.isEmpty())
+        out << (optionsEnded ? QStringList() : QStringList{QStringLiteral("--")}) << counts;
     return out;
 }
 
@@ -92,12 +110,15 @@ Request Parse(const QStringList& arguments)
     const QCommandLineOption key(QStringLiteral("loesungen"));
     const QCommandLineOption fromRecord(QStringLiteral("aus-verlauf"), QString(), QStringLiteral("NAME"));
     const QCommandLineOption printer(QStringLiteral("drucker"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption stack(QStringLiteral("stapel"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption range(QStringLiteral("zahlenraum"), QString(), QStringLiteral("20|100|1000"));
+    const QCommandLineOption timesRows(QStringLiteral("einmaleins"), QString(), QStringLiteral("REIHEN"));
     const QCommandLineOption schoolCheck(QStringLiteral("schule-pruefen"));
     const QCommandLineOption schoolClass(QStringLiteral("klasse"));
 
     QCommandLineParser parser;
     parser.addOptions({help, version, editor, sheets, operation, table, output, replace, history, csv, recording, pairs,
-                       key, fromRecord, printer, schoolCheck, schoolClass});
+                       key, fromRecord, printer, stack, range, timesRows, schoolCheck, schoolClass});
     if (!parser.parse(QStringList{QStringLiteral("rechenkov")} + Expanded(arguments)))
         return Bad(ParserError(parser));
 
@@ -122,7 +143,8 @@ Request Parse(const QStringList& arguments)
             chosen << Dashed(a->names().constFirst());
     if (chosen.size() > 1)
         return Bad(QStringLiteral("„%1“ und „%2“ lassen sich nicht zusammen angeben.").arg(chosen[0], chosen[1]));
-    for (const QCommandLineOption* o : {&operation, &table, &output, &replace, &pairs, &key, &fromRecord, &printer})
+    for (const QCommandLineOption* o :
+         {&operation, &table, &output, &replace, &pairs, &key, &fromRecord, &printer, &stack, &range, &timesRows})
         if (parser.isSet(*o) && !parser.isSet(sheets))
             return Bad(QStringLiteral("„%1“ gehört zu „--arbeitsblaetter“.").arg(Dashed(o->names().constFirst())));
     for (const QCommandLineOption* o : {&table, &output, &csv})
@@ -169,9 +191,6 @@ Request Parse(const QStringList& arguments)
                                .arg(parser.value(operation)));
             r.operationGiven = true;
         }
-        if (parser.isSet(operation) && parser.isSet(table))
-            return Bad(QStringLiteral("„--rechenart“ und „--tabelle“ schließen sich aus: die Tabelle bringt ihre "
-                                      "Zahlen mit."));
         r.tableFile = parser.value(table);
         if (parser.isSet(replace) && !parser.isSet(output))
             return Bad(QStringLiteral("„--ersetzen“ gehört zu „--ausgabe“."));
@@ -191,18 +210,56 @@ Request Parse(const QStringList& arguments)
                                .arg(parser.value(pairs))
                                .arg(worksheets::kMaxTasks));
             r.tasks = *tasks;
-            // Named pairs of one operation set the operation of fresh tables too.
-            const bool oneOperation = std::all_of(r.tasks.begin(), r.tasks.end(), [&](const worksheets::Task& t) {
-                return t.operation == r.tasks.front().operation;
-            });
-            if (!r.operationGiven && oneOperation)
-                r.operation = r.tasks.front().operation;
+            // Every pair brings its own sign; an operation named beside them must be theirs.
+            for (const worksheets::Task& t : r.tasks)
+                if (r.operationGiven && t.operation != r.operation)
+                    return Bad(QStringLiteral("„--rechenart %1“ passt nicht zu „--reihen %2“: jedes Paar bringt "
+                                              "sein eigenes Rechenzeichen mit.")
+                                   .arg(parser.value(operation), parser.value(pairs)));
+            r.operation = r.tasks.front().operation;
         }
+        if (parser.isSet(stack)) {
+            const auto code = worksheets::ParseStackCode(parser.value(stack));
+            if (!code)
+                return Bad(QStringLiteral("„%1“ ist kein Stapelcode: er hat vier Zeichen wie K7M2 und steht unten "
+                                          "auf jedem Blatt.")
+                               .arg(parser.value(stack)));
+            r.stackCode = *code;
+        }
+        if (parser.isSet(range)) {
+            bool ok = false;
+            r.range = parser.value(range).toInt(&ok);
+            if (!ok || std::find(std::begin(worksheets::kRanges), std::end(worksheets::kRanges), r.range) ==
+                           std::end(worksheets::kRanges))
+                return Bad(QStringLiteral("„--zahlenraum“ nimmt 20, 100 oder 1000, nicht „%1“.")
+                               .arg(parser.value(range)));
+        }
+        if (parser.isSet(timesRows)) {
+            const auto rows = worksheets::ParseTimesRows(parser.value(timesRows));
+            if (!rows)
+                return Bad(QStringLiteral("„%1“ sind keine Reihen des Einmaleins: erlaubt sind die Zahlen 1 bis 10, "
+                                          "durch Kommas getrennt, wie 3,4,7.")
+                               .arg(parser.value(timesRows)));
+            r.timesRows = *rows;
+            if (!r.operationGiven && r.tasks.empty())
+                r.operation = 3;
+        }
+        // The rule the window follows too: numbers that suit every task on the sheet.
+        worksheets::Job job;
+        job.operation = r.operation;
+        job.tasks = r.tasks;
+        job.range = r.range;
+        job.timesRows = r.timesRows;
+        if (parser.isSet(table))
+            job.table = worksheets::Table();
+        if (const QString conflict = worksheets::Conflict(job); !conflict.isEmpty())
+            return Bad(conflict);
         r.key = parser.isSet(key);
         r.recordChild = parser.value(fromRecord).trimmed();
         r.printer = parser.value(printer);
         if (given.isEmpty()) {
-            for (const QCommandLineOption* o : {&output, &pairs, &key, &fromRecord, &printer})
+            for (const QCommandLineOption* o :
+                 {&output, &pairs, &key, &fromRecord, &printer, &stack, &range, &timesRows})
                 if (parser.isSet(*o))
                     return Bad(QStringLiteral("„%1“ braucht die Zahl der Blätter nach „--arbeitsblaetter“.")
                                    .arg(Dashed(o->names().constFirst())));
@@ -213,7 +270,7 @@ Request Parse(const QStringList& arguments)
         bool ok = number.match(given).hasMatch();
         const int pages = ok ? given.toInt(&ok) : 0;
         if (!ok || pages < worksheets::kMinPages || pages > worksheets::kMaxPages)
-            return Bad(QStringLiteral("„%1“ ist keine gültige Seitenzahl: erlaubt sind %2 bis %3 Seiten.")
+            return Bad(QStringLiteral("„%1“ ist keine gültige Zahl von Blättern: erlaubt sind %2 bis %3 Blätter.")
                            .arg(given)
                            .arg(worksheets::kMinPages)
                            .arg(worksheets::kMaxPages));
@@ -237,8 +294,10 @@ QString ShortUsage()
     return QStringLiteral(
         "Aufruf: rechenkov [TABELLE.LST]\n"
         "        rechenkov --editor [TABELLE.LST]\n"
-        "        rechenkov --arbeitsblaetter N [--rechenart ART | --tabelle TABELLE.LST]\n"
+        "        rechenkov --arbeitsblaetter N [--rechenart ART] [--tabelle TABELLE.LST]\n"
+        "                  [--zahlenraum 20|100|1000 | --einmaleins [REIHEN]]\n"
         "                  [--reihen a+b,c-e,... | --aus-verlauf NAME] [--loesungen]\n"
+        "                  [--stapel CODE]\n"
         "                  [--ausgabe DATEI.pdf [--ersetzen] | --drucker NAME]\n"
         "        rechenkov --arbeitsblaetter [--rechenart ART | --tabelle TABELLE.LST]\n"
         "        rechenkov --verlauf | --verlauf-csv DATEI.csv | --aufzeichnung an|aus\n"
@@ -262,15 +321,23 @@ QString HelpText()
         "                           neuen Zufallstabelle, ohne Fenster und ohne Anzeige\n"
         "  --arbeitsblaetter        öffnet das Fenster „Arbeitsblätter“, mit --rechenart\n"
         "                           oder --tabelle schon so eingestellt\n"
-        "  --rechenart ART          plus (so ohne Angabe), minus oder mal\n"
+        "  --rechenart ART          plus (so ohne Angabe), minus oder mal: die Rechenart\n"
+        "                           der zufälligen Paare\n"
         "  --tabelle TABELLE.LST    diese Tabelle auf jedem Blatt statt Zufallstabellen;\n"
-        "                           schließt --rechenart aus\n"
+        "                           leere Felder bekommen kein Kästchen\n"
+        "  --zahlenraum N           Plus und Minus mit Zahlen und Ergebnissen bis N\n"
+        "                           (20, 100 oder 1000) statt der Spalten des Programms\n"
+        "  --einmaleins [REIHEN]    Mal-Aufgaben des kleinen Einmaleins (1 bis 10 mal\n"
+        "                           1 bis 10), oder nur dieser Reihen, etwa 3,4,7\n"
+        "  --stapel CODE            macht den Stapel mit diesem Code (unten auf jedem\n"
+        "                           Blatt) genau so noch einmal, mit denselben Angaben\n"
         "  --ausgabe DATEI.pdf      schreibt die Blätter in diese PDF-Datei statt auf\n"
         "                           den Standarddrucker; ein Name ohne Endung\n"
         "                           bekommt .pdf\n"
         "  --ersetzen               ersetzt eine schon vorhandene PDF-Datei\n"
-        "  --reihen a+b,c-e,b*f     die Aufgaben jedes Blatts (bis zu 6 Spaltenpaare);\n"
-        "                           ohne Angabe je Blatt 3 zufällige Paare der Rechenart\n"
+        "  --reihen a+b,c-e,b*f     die Aufgaben jedes Blatts (bis zu 6 Spaltenpaare),\n"
+        "                           jedes mit seinem Rechenzeichen; ohne Angabe je\n"
+        "                           Blatt 3 zufällige Paare der Rechenart\n"
         "  --aus-verlauf NAME       die Paare, bei denen NAME in den letzten 30 Tagen\n"
         "                           die meisten Fehler hatte (aus dem Lernverlauf)\n"
         "  --loesungen              hängt zu jedem Blatt ein Lösungsblatt an\n"

@@ -45,6 +45,9 @@ struct Request {
     bool key = false;         // Worksheets: --loesungen
     QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest pairs are asked for
     QString printer;          // Worksheets: --drucker; empty means the default printer
+    QString stackCode;        // Worksheets: --stapel, the stack to make again; empty means a new one
+    int range = 0;            // Worksheets: --zahlenraum 20, 100 or 1000; 0 means the program's columns
+    std::vector<int> timesRows; // Worksheets: --einmaleins, the rows of the times table; empty means none
     bool replace = false;     // --ersetzen
     QString csvFile;          // ExportHistoryCsv
     bool recordingOn = false; // SetRecording

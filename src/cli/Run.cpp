@@ -10,10 +10,8 @@
 #include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
 #include "rows/Form2.h"
-#include "rows/RowFileIO.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,23 +40,6 @@ QString EnterFolderOf(const QString& path)
     const QFileInfo file(path);
     QDir::setCurrent(file.absolutePath());
     return file.absoluteFilePath();
-}
-
-bool ReadTable(const QString& path, worksheets::Table& table)
-{
-    if (const QString problem = TableProblem(path); !problem.isEmpty()) {
-        Say(stderr, problem);
-        return false;
-    }
-    const rows::ReadResult read = rows::LoadRowFile(path);
-    if (!read.ok) {
-        Say(stderr, QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden: sie ist keine vollständige "
-                                   "Rechenkov-Tabelle.")
-                        .arg(path));
-        return false;
-    }
-    table = read.cells;
-    return true;
 }
 
 // A bare name gets ".pdf", so the file shows up where PDF files are looked
@@ -106,23 +87,33 @@ int RunWorksheets(const Request& request)
     job.tasks = request.tasks;
     job.key = request.key;
     job.printer = request.printer;
+    job.range = request.range;
+    job.timesRows = request.timesRows;
     if (!request.recordChild.isEmpty()) {
         const worksheets::RecordPairs record = worksheets::FromRecord(request.recordChild);
         if (record.tasks.empty()) {
-            Say(stderr, record.problem);
+            Say(stderr, worksheets::RecordProblem(record, request.recordChild));
             return 1;
         }
         job.tasks = record.tasks;
         job.operation = record.operation;
+        job.child = request.recordChild;
     }
     if (!request.tableFile.isEmpty()) {
         worksheets::Table table;
-        if (!ReadTable(request.tableFile, table))
+        if (const QString problem = worksheets::LoadTable(request.tableFile, table); !problem.isEmpty()) {
+            Say(stderr, problem);
             return 1;
+        }
         job.table = table;
     }
-    // One seed for the whole stack: each sheet continues the same sequence.
-    job.seed = static_cast<double>(QDateTime::currentMSecsSinceEpoch());
+    // The record's pairs meet the number range only now.
+    if (const QString conflict = worksheets::Conflict(job); !conflict.isEmpty()) {
+        Say(stderr, conflict);
+        return 1;
+    }
+    // One code for the whole stack: each sheet continues the same sequence.
+    job.code = request.stackCode.isEmpty() ? worksheets::NewStackCode() : request.stackCode;
 
     const worksheets::Result result = worksheets::Run(job, worksheets::MakeSheets(job));
     if (result.outcome != worksheets::Outcome::Done) {

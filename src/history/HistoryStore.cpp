@@ -5,6 +5,7 @@
 
 #include "history/HistoryStore.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -110,10 +112,12 @@ std::optional<quint32> ApplicationIdInLog(const QString& log)
     return id;
 }
 
-// The WHERE clause of a filter and further conditions; its values are bound by Bind.
+// The WHERE clause of a filter and further conditions; its values are bound
+// by Bind. A null name is every child; an empty one is the answers given
+// without a name.
 QString Where(const Filter& f, QStringList parts = {}, bool withChild = true)
 {
-    if (withChild && !f.child.isEmpty())
+    if (withChild && !f.child.isNull())
         parts << QStringLiteral("kind = :kind");
     if (f.from.isValid())
         parts << QStringLiteral("utc >= :from");
@@ -127,7 +131,7 @@ qint64 DayStart(QDate day) { return QDateTime(day, QTime(0, 0)).toMSecsSinceEpoc
 
 void Bind(QSqlQuery& q, const Filter& f, bool withChild = true)
 {
-    if (withChild && !f.child.isEmpty())
+    if (withChild && !f.child.isNull())
         q.bindValue(QStringLiteral(":kind"), f.child);
     if (f.from.isValid())
         q.bindValue(QStringLiteral(":from"), DayStart(f.from));
@@ -137,6 +141,19 @@ void Bind(QSqlQuery& q, const Filter& f, bool withChild = true)
 
 // Qt binds a null string as SQL NULL; an empty answer field is text all the same.
 QString Text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
+
+// Names in the order a German reader looks for them: "Lena, lena, Mia,
+// Özlem", not by the bytes of their letters.
+bool NameBefore(const QString& a, const QString& b)
+{
+    static const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::German, QLocale::Germany));
+        c.setNumericMode(true);
+        return c;
+    }();
+    const int order = collator.compare(a, b);
+    return order != 0 ? order < 0 : a < b;
+}
 
 // A time as stored: the local clock time with its offset from UTC.
 QString StoredTime(const QDateTime& t)
@@ -546,11 +563,12 @@ QStringList HistoryStore::Children() const
     q.setForwardOnly(true);
     if (q.exec(QStringLiteral("SELECT DISTINCT kind FROM antworten UNION SELECT DISTINCT kind FROM spiele ORDER BY 1")))
         while (q.next())
-            names << q.value(0).toString();
+            names << Text(q.value(0).toString());
     if (q.lastError().isValid()) {
         ReadError(q.lastError());
         names.clear();
     }
+    std::sort(names.begin(), names.end(), NameBefore);
     return names;
 }
 
@@ -692,11 +710,13 @@ std::vector<ChildStats> HistoryStore::ChildTable(const Filter& f) const
     Bind(q, f, false);
     if (q.exec())
         while (q.next())
-            result.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt(), std::nullopt});
+            result.push_back({Text(q.value(0).toString()), q.value(1).toInt(), q.value(2).toInt(), std::nullopt});
     if (q.lastError().isValid()) {
         ReadError(q.lastError());
         return {};
     }
+    std::sort(result.begin(), result.end(),
+              [](const ChildStats& a, const ChildStats& b) { return NameBefore(a.child, b.child); });
     for (ChildStats& c : result) {
         const std::vector<WeakRow> weak = WeakRows({c.child, f.from, f.to}, 1);
         if (state_ != State::Ready)

@@ -76,7 +76,8 @@ struct ChildStats {
     std::optional<WeakRow> weakest;
 };
 
-// What the views ask for: one child (all children when empty) from a first
+// What the views ask for: one child (all children when null; an empty name
+// is the answers given without a name) from a first
 // day to a last day, both counted, in the reader's local time (open on a
 // side whose day is null).
 struct Filter {

@@ -35,9 +35,15 @@ namespace {
 
 enum Period { kWeek, kMonth, kAll };
 
-// Bars per day up to this many days, per week up to half a year, then per month.
-constexpr int kMaxDays = 62;
+// Bars per day for up to a month (their labels stand upright), per week up
+// to half a year, then per month; never more than five years of months.
+constexpr int kMaxDays = 31;
 constexpr int kMaxWeeks = 26;
+constexpr int kMaxYears = 5;
+// Answers dated this many days away from all others came from a clock that
+// was wrong (a computer whose clock was reset): they are counted, but they
+// do not stretch the chart over decades of empty bars.
+constexpr int kOddGap = 365;
 
 // A name as the lists show it: one line, never blank, at most `width` pixels.
 QString DisplayName(const QString& name, const QFontMetrics& metrics, int width = 260)
@@ -49,6 +55,9 @@ QString DisplayName(const QString& name, const QFontMetrics& metrics, int width 
     if (shown.trimmed().isEmpty())
         return name.isEmpty() ? QStringLiteral("(ohne Namen)")
                               : QStringLiteral("„%1“ (nur Leerzeichen)").arg(shown);
+    // Blanks before or after a name would make two entries look alike.
+    if (shown.trimmed() != shown)
+        return QStringLiteral("„%1“").arg(metrics.elidedText(shown, Qt::ElideMiddle, width));
     return metrics.elidedText(shown, Qt::ElideMiddle, width);
 }
 
@@ -119,6 +128,11 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setRenderHint(QPainter::Antialiasing);
     chartView->setMinimumHeight(280);
+    chartNote = new QLabel(this);
+    chartNote->setObjectName(QStringLiteral("chartNote"));
+    chartNote->setWordWrap(true);
+    chartNote->setTextFormat(Qt::PlainText);
+    chartNote->hide();
 
     operationTable = new QTableWidget(0, 4, this);
     operationTable->setObjectName(QStringLiteral("operationTable"));
@@ -180,6 +194,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     layout->addLayout(selection);
     layout->addLayout(noticeRow);
     layout->addWidget(chartView, 1);
+    layout->addWidget(chartNote);
     layout->addWidget(operationTable);
     layout->addWidget(childTable);
     layout->addLayout(lower);
@@ -321,6 +336,8 @@ void HistoryWindow::ClearFigures()
         series->clear();
     if (auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0)))
         x->clear();
+    chartNote->clear();
+    chartNote->hide();
     operationTable->setRowCount(0);
     childTable->setRowCount(0);
     childTable->hide();
@@ -334,8 +351,47 @@ void HistoryWindow::FillChart(const Filter& f)
     const std::vector<DayCount> counted = store_.Days(f);
     // Every day, week or month of the period gets its bar, so gaps show. A
     // period of many days is shown by week, of many weeks by month.
-    const QDate last = f.to.isValid() ? f.to : QDate::currentDate();
-    const QDate first = f.from.isValid() ? f.from : (counted.empty() ? last : counted.front().day);
+    QDate last = f.to.isValid() ? f.to : QDate::currentDate();
+    QDate first = f.from.isValid() ? f.from : (counted.empty() ? last : counted.front().day);
+    QStringList notes;
+    const QLocale de = German();
+    const auto answers = [&de](int n) {
+        return n == 1 ? QStringLiteral("Eine Antwort") : de.toString(n) + QStringLiteral(" Antworten");
+    };
+    if (!f.from.isValid() && !counted.empty()) {
+        // "Alles" begins after the last long gap between answers; what lies
+        // before it, or more than five years back, is named, not drawn.
+        std::size_t begin = 0;
+        for (std::size_t i = 1; i < counted.size(); ++i)
+            if (counted[i - 1].day.daysTo(counted[i].day) > kOddGap)
+                begin = i;
+        if (counted.back().day.daysTo(last) > kOddGap)
+            last = counted.back().day;
+        while (begin < counted.size() && counted[begin].day < last.addYears(-kMaxYears))
+            ++begin;
+        first = counted[begin].day;
+        int odd = 0;
+        for (std::size_t i = 0; i < begin; ++i)
+            odd += counted[i].right + counted[i].wrong;
+        if (odd > 0)
+            notes << QStringLiteral("%1 vom %2 bis %3 %4 weit vor den übrigen (falsch gestellte Uhr?) und %5 "
+                                    "nur in den Tabellen.")
+                         .arg(answers(odd), counted.front().day.toString(QStringLiteral("d.M.yyyy")),
+                              counted[begin - 1].day.toString(QStringLiteral("d.M.yyyy")),
+                              odd == 1 ? QStringLiteral("liegt") : QStringLiteral("liegen"),
+                              odd == 1 ? QStringLiteral("steht") : QStringLiteral("stehen"));
+    }
+    if (f.to.isValid()) {
+        int future = 0;
+        for (const DayCount& d : store_.Days({f.child, f.to.addDays(1)}))
+            future += d.right + d.wrong;
+        if (future > 0)
+            notes << QStringLiteral("%1 %2 ein Datum nach heute (falsch gestellte Uhr?) und %3 in keinem Zeitraum.")
+                         .arg(answers(future), future == 1 ? QStringLiteral("trägt") : QStringLiteral("tragen"),
+                              future == 1 ? QStringLiteral("zählt") : QStringLiteral("zählen"));
+    }
+    chartNote->setText(notes.join(QLatin1Char('\n')));
+    chartNote->setVisible(!notes.isEmpty());
     enum class Step { Day, Week, Month } step = Step::Day;
     if (first.daysTo(last) >= kMaxWeeks * 7)
         step = Step::Month;
@@ -431,7 +487,7 @@ void HistoryWindow::FillOperations(const Filter& f)
 
 void HistoryWindow::FillChildren(const Filter& f)
 {
-    childTable->setVisible(f.child.isEmpty() && childBox->count() > 0);
+    childTable->setVisible(f.child.isNull() && childBox->count() > 0);
     if (childTable->isHidden()) {
         childTable->setRowCount(0);
         return;

@@ -29,6 +29,7 @@ public:
     QComboBox* childBox = nullptr;
     QComboBox* periodBox = nullptr;
     QLabel* notice = nullptr;
+    QLabel* chartNote = nullptr; // answers with an odd date: before the others, or after today
     QPushButton* setAsideButton = nullptr; // keeps a damaged or foreign file and starts afresh
     QChartView* chartView = nullptr;
     QTableWidget* operationTable = nullptr;

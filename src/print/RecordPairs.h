@@ -22,4 +22,9 @@ struct RecordPairs {
 // Reads the record without changing it. With an empty `child` only the names are read.
 RecordPairs FromRecord(const QString& child, int count = kDefaultTasks);
 
+// What an adult is told when `record` has no pairs for `child`: a record
+// switched on that holds nothing yet is not one that was never on, and an
+// unknown name comes with the names the record knows.
+QString RecordProblem(const RecordPairs& record, const QString& child);
+
 } // namespace worksheets

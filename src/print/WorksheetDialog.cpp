@@ -5,12 +5,10 @@
 #include "print/PrintQueue.h"
 #include "print/PrinterService.h"
 #include "print/RecordPairs.h"
-#include "rows/RowFileIO.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -30,8 +28,6 @@ namespace {
 
 const QString kTitle = QStringLiteral("Arbeitsblätter");
 
-double NewSeed() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }
-
 // A printer on the paper of the default printer, for the dialog and the preview.
 void SetUp(QPrinter& printer)
 {
@@ -42,7 +38,7 @@ void SetUp(QPrinter& printer)
 } // namespace
 
 WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidget* parent)
-    : QDialog(parent), seed_(NewSeed())
+    : QDialog(parent)
 {
     setWindowTitle(kTitle);
     setObjectName(QStringLiteral("Arbeitsblaetter"));
@@ -56,6 +52,15 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     operation_->setObjectName(QStringLiteral("operation"));
     operation_->addItems({QStringLiteral("Plus"), QStringLiteral("Minus"), QStringLiteral("Mal")});
     operation_->setCurrentIndex(std::clamp(operation, 1, 3) - 1);
+
+    range_ = new QComboBox(this);
+    range_->setObjectName(QStringLiteral("range"));
+    range_->addItem(QStringLiteral("wie im Programm"), 0);
+    for (int r : worksheets::kRanges)
+        range_->addItem(QStringLiteral("bis %1").arg(r), r);
+    timesRows_ = new QLineEdit(this);
+    timesRows_->setObjectName(QStringLiteral("timesRows"));
+    timesRows_->setPlaceholderText(QStringLiteral("wie im Programm; „alle“ oder z. B. 3, 4, 7"));
 
     tableFile_ = new QLineEdit(tableFile, this);
     tableFile_->setObjectName(QStringLiteral("tableFile"));
@@ -87,9 +92,23 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     key_ = new QCheckBox(QStringLiteral("Lösungsblätter &anhängen"), this);
     key_->setObjectName(QStringLiteral("key"));
 
+    // The code on every page; the same code and choices make the same stack again.
+    stackCode_ = new QLineEdit(worksheets::NewStackCode(), this);
+    stackCode_->setObjectName(QStringLiteral("stack"));
+    stackCode_->setMaxLength(4);
+    stackCode_->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWW")) + 16);
+    newNumbers_ = new QPushButton(QStringLiteral("&Neue Zahlen"), this);
+    newNumbers_->setObjectName(QStringLiteral("newNumbers"));
+    auto* stackRow = new QHBoxLayout;
+    stackRow->addWidget(stackCode_);
+    stackRow->addWidget(newNumbers_);
+    stackRow->addStretch(1);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Blätter:"), pages_);
     form->addRow(QStringLiteral("&Rechenart:"), operation_);
+    form->addRow(QStringLiteral("&Zahlenraum:"), range_);
+    form->addRow(QStringLiteral("&Einmaleins:"), timesRows_);
     // A row with a layout gets no buddy of its own; the label names the line edit.
     auto* tableLabel = new QLabel(QStringLiteral("&Tabelle:"), this);
     tableLabel->setBuddy(tableFile_);
@@ -97,6 +116,9 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     form->addRow(QStringLiteral("Re&ihen:"), pairs_);
     form->addRow(QString(), recordRow);
     form->addRow(QString(), key_);
+    auto* stackLabel = new QLabel(QStringLiteral("&Stapel:"), this);
+    stackLabel->setBuddy(stackCode_);
+    form->addRow(stackLabel, stackRow);
 
     auto* buttons = new QDialogButtonBox(this);
     preview_ = buttons->addButton(QStringLiteral("&Vorschau ..."), QDialogButtonBox::ActionRole);
@@ -107,7 +129,7 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     savePdf_->setObjectName(QStringLiteral("savePdf"));
     QPushButton* close = buttons->addButton(QStringLiteral("S&chließen"), QDialogButtonBox::RejectRole);
     // Enter in a field does nothing: no button is the default, none becomes it on focus.
-    for (QPushButton* b : {preview_, print_, savePdf_, close, chooseTable_}) {
+    for (QPushButton* b : {preview_, print_, savePdf_, close, chooseTable_, newNumbers_}) {
         b->setDefault(false);
         b->setAutoDefault(false);
     }
@@ -125,6 +147,17 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
     connect(chooseTable_, &QPushButton::clicked, this, &WorksheetDialog::ChooseTable);
     connect(tableFile_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::ChoicesChanged);
+    connect(pairs_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
+    connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::ChoicesChanged);
+    connect(newNumbers_, &QPushButton::clicked, this, &WorksheetDialog::NewNumbers_Click);
+    connect(stackCode_, &QLineEdit::textEdited, this, [this] { codeTyped_ = true; });
+    // A choice that changes the numbers makes another stack, so it gets a code of its own.
+    connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(range_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(child_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
+    for (QLineEdit* field : {timesRows_, tableFile_, pairs_})
+        connect(field, &QLineEdit::textChanged, this, &WorksheetDialog::NumbersChanged);
+    connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::NumbersChanged);
     // Printing keeps the window open for another stack; only "Schließen" closes it.
     connect(preview_, &QPushButton::clicked, this, &WorksheetDialog::Preview_Click);
     connect(print_, &QPushButton::clicked, this, &WorksheetDialog::Print_Click);
@@ -143,11 +176,29 @@ void WorksheetDialog::ChooseTable()
 
 void WorksheetDialog::ChoicesChanged()
 {
-    // A saved table brings its own numbers; the record brings its own pairs and operation.
+    // A saved table brings its own numbers; named pairs bring their signs; the record brings both pairs and signs.
     const bool record = fromRecord_->isChecked();
-    operation_->setEnabled(tableFile_->text().trimmed().isEmpty() && !record);
+    const bool table = !tableFile_->text().trimmed().isEmpty();
+    operation_->setEnabled(!record && pairs_->text().trimmed().isEmpty());
+    // A number range is for plus and minus, the times table for times; named pairs may bring either.
+    const bool named = !record && !pairs_->text().trimmed().isEmpty();
+    const bool times = operation_->currentIndex() == 2;
+    range_->setEnabled(!table && (named || !times));
+    timesRows_->setEnabled(!table && (named || times));
     pairs_->setEnabled(!record);
     child_->setEnabled(record);
+}
+
+void WorksheetDialog::NewNumbers_Click()
+{
+    codeTyped_ = false;
+    stackCode_->setText(worksheets::NewStackCode());
+}
+
+void WorksheetDialog::NumbersChanged()
+{
+    if (!codeTyped_)
+        stackCode_->setText(worksheets::NewStackCode());
 }
 
 bool WorksheetDialog::MakeJob(worksheets::Job& job)
@@ -156,25 +207,45 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
     job.pages = pages_->value();
     job.operation = operation_->currentIndex() + 1;
     job.key = key_->isChecked();
-    job.seed = seed_;
+    const auto code = worksheets::ParseStackCode(stackCode_->text());
+    if (!code) {
+        Report(QStringLiteral("„%1“ ist kein Stapelcode: er hat vier Zeichen wie K7M2 und steht unten auf jedem "
+                              "Blatt. „Neue Zahlen“ gibt einen neuen.")
+                   .arg(stackCode_->text()));
+        return false;
+    }
+    job.code = *code;
     const QString file = tableFile_->text().trimmed();
     if (!file.isEmpty()) {
-        const rows::ReadResult read = rows::LoadRowFile(file);
-        if (!read.ok) {
-            Report(QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden.").arg(file));
+        worksheets::Table table;
+        if (const QString problem = worksheets::LoadTable(file, table); !problem.isEmpty()) {
+            Report(problem);
             return false;
         }
-        job.table = read.cells;
+        job.table = table;
+    } else {
+        // A field greyed out by the operation chosen is not asked for.
+        job.range = range_->isEnabled() ? range_->currentData().toInt() : 0;
+        if (timesRows_->isEnabled() && !timesRows_->text().trimmed().isEmpty()) {
+            const auto rows = worksheets::ParseTimesRows(timesRows_->text());
+            if (!rows) {
+                Report(QStringLiteral("„%1“ sind keine Reihen des Einmaleins: gemeint sind die Zahlen 1 bis 10, "
+                                      "durch Kommas getrennt, wie 3, 4, 7, oder „alle“.")
+                           .arg(timesRows_->text().trimmed()));
+                return false;
+            }
+            job.timesRows = *rows;
+        }
     }
     if (fromRecord_->isChecked()) {
         const worksheets::RecordPairs record = worksheets::FromRecord(child_->currentText());
         if (record.tasks.empty()) {
-            Report(record.problem);
+            Report(worksheets::RecordProblem(record, child_->currentText()));
             return false;
         }
         job.tasks = record.tasks;
-        if (!job.table)
-            job.operation = record.operation;
+        job.operation = record.operation;
+        job.child = child_->currentText();
     } else if (!pairs_->text().trimmed().isEmpty()) {
         const auto tasks = worksheets::ParseTasks(pairs_->text());
         if (!tasks) {
@@ -185,6 +256,11 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
             return false;
         }
         job.tasks = *tasks;
+        job.operation = tasks->front().operation;
+    }
+    if (const QString conflict = worksheets::Conflict(job); !conflict.isEmpty()) {
+        Report(conflict);
+        return false;
     }
     return true;
 }
@@ -194,10 +270,12 @@ bool WorksheetDialog::Sheets(worksheets::Job& job, std::vector<worksheets::Sheet
     if (!MakeJob(job))
         return false;
     sheets = worksheets::MakeSheets(job);
+    if (const QString problem = worksheets::Illegible(sheets); !problem.isEmpty()) {
+        Report(problem);
+        return false;
+    }
     return true;
 }
-
-void WorksheetDialog::StackDone() { seed_ = NewSeed() + 1; }
 
 void WorksheetDialog::SavePdf_Click()
 {
@@ -232,15 +310,16 @@ bool WorksheetDialog::SaveTo(const QString& chosen)
         Report(result.problem);
         return false;
     }
-    StackDone();
     Report(worksheets::SavedText(job));
     return true;
 }
 
 void WorksheetDialog::Print_Click()
 {
+    // Sheets that cannot be printed legibly are refused before the print dialog asks anything.
     worksheets::Job job;
-    if (!MakeJob(job))
+    std::vector<worksheets::Sheet> sheets;
+    if (!Sheets(job, sheets))
         return;
     QPrinter printer(QPrinter::HighResolution);
     SetUp(printer);
@@ -273,7 +352,6 @@ bool WorksheetDialog::PrintTo(QPrinter& printer)
         Report(result.outcome != worksheets::Outcome::Done ? result.problem : sent.said);
         return false;
     }
-    StackDone();
     // The print dialog may have chosen its own "print to file".
     job.printer = printer.printerName();
     job.output = printer.outputFileName();

@@ -1,10 +1,12 @@
 #pragma once
 // The window "Arbeitsblätter" for parents and teachers: how many sheets,
-// which operation or which saved table, the task pairs (drawn per sheet,
-// named, or a child's weakest ones from the practice record), answer key
-// pages, and the buttons that show a preview, print through the desktop's
-// print dialog, or save one PDF file. A plain dialog in the desktop's own
-// style; it is not one of the child's windows.
+// which operation, number range or rows of the times table, or which saved
+// table, the task pairs (drawn per sheet, named, or a child's weakest ones
+// from the practice record), answer key pages, the stack's code, and the
+// buttons that show a preview, print through the desktop's print dialog, or
+// save one PDF file. Preview, print and save give the same stack until new
+// numbers are asked for. A plain dialog in the desktop's own style; it is
+// not one of the child's windows.
 
 #include "print/Worksheets.h"
 
@@ -38,13 +40,17 @@ private:
     void Print_Click();
     void Preview_Click();
     void ChoicesChanged();
-    // The sheets of the current choices; the same until a stack is printed or saved.
+    void NewNumbers_Click();
+    // Other numbers on the sheets get another code, unless the code was typed to make a stack again.
+    void NumbersChanged();
+    // The sheets of the current choices and code, and whether they can be printed legibly.
     bool Sheets(worksheets::Job& job, std::vector<worksheets::Sheet>& sheets);
-    void StackDone();
     void Report(const QString& text);
 
     QSpinBox* pages_ = nullptr;
     QComboBox* operation_ = nullptr;
+    QComboBox* range_ = nullptr;
+    QLineEdit* timesRows_ = nullptr;
     QLineEdit* tableFile_ = nullptr;
     QPushButton* chooseTable_ = nullptr;
     QLineEdit* pairs_ = nullptr;
@@ -54,5 +60,7 @@ private:
     QPushButton* preview_ = nullptr;
     QPushButton* print_ = nullptr;
     QPushButton* savePdf_ = nullptr;
-    double seed_ = 0;
+    QLineEdit* stackCode_ = nullptr;
+    QPushButton* newNumbers_ = nullptr;
+    bool codeTyped_ = false;
 };

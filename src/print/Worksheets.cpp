@@ -1,14 +1,18 @@
 #include "print/Worksheets.h"
 
 #include "app/Platform.h"
+#include "cli/Run.h"
 #include "print/PageLayout.h"
 #include "print/PrinterService.h"
 #include "rows/ColumnRules.h"
+#include "rows/RowFileIO.h"
 
 #include <QPrinter>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace worksheets {
@@ -16,6 +20,8 @@ namespace worksheets {
 namespace {
 
 const QString kLetters = QStringLiteral("abcdefg");
+// Crockford's letters: no I, L, O or U, so a code read off paper is never misread.
+const QString kCodeLetters = QStringLiteral("0123456789ABCDEFGHJKMNPQRSTVWXYZ");
 
 // At least 12 mm of white paper around everything, wider than the unprinted
 // edge of any common printer.
@@ -26,41 +32,85 @@ constexpr int kMaxLineHeight = 1100;
 constexpr int kTableGap = 400;       // between the table and the first task block
 constexpr int kBlockGap = 160;       // between two task blocks
 constexpr int kHeadsHeight = 500;    // the line of column heads above the table
+constexpr int kHeadHeight = 2000;    // title, name line and the minus rule above the table
+// An answer box holds the longest answer written by a child's hand: 3.5 mm a
+// digit and room around them, so four digits get the 17 mm of a table column.
+constexpr int kHandDigit = 200;
+constexpr int kHandRoom = 160;
+// The smallest type the table's numbers get; smaller is refused as unreadable.
+constexpr double kMinPoints = 10;
+// A digit of Verdana (and its substitute) is 0.64 em wide; a little more for safety.
+constexpr double kDigitEm = 0.66;
+
+int TypeWidth(int chars, double points) { return static_cast<int>(std::ceil(chars * kDigitEm * points * 20)); }
+
+int Chars(long long value) { return static_cast<int>(QString::number(value).size()); }
 
 // Where everything of one page goes, in twips from the printable area's corner.
 struct Layout {
     int left = 0;       // the table's left edge
     int top = 0;        // the top of the column heads
-    int cell = 0;       // width of a table column and of an answer box
+    int cell = 0;       // width of a table column
     int line = 0;       // height of a line
     double points = 20; // the table's font size
+    std::vector<int> boxes; // the width of each task block's answer boxes
     int contentLeft = 0;
     int contentTop = 0;
     int contentRight = 0;
     int contentBottom = 0;
+    bool legible = true;
+    int tableChars = 1;
+    int answerChars = 1;
 
     int ColumnLeft(int k) const { return left + (k - 1) * cell; }
-    int BlockLeft(int j) const { return left + 7 * cell + kTableGap + j * (cell + kBlockGap); }
+    int BlockLeft(std::size_t j) const
+    {
+        int x = left + 7 * cell + kTableGap;
+        for (std::size_t i = 0; i < j; ++i)
+            x += boxes[i] + kBlockGap;
+        return x;
+    }
     int LineTop(int i) const { return top + kHeadsHeight + (i - 1) * line; }
 };
 
-Layout MakeLayout(const PageArea& area, int blocks)
+QRect Content(const PageArea& area)
 {
-    const QRect content = area.paper.adjusted(kPaperMargin, kPaperMargin, -kPaperMargin, -kPaperMargin)
-                              .intersected(area.printable);
+    return area.paper.adjusted(kPaperMargin, kPaperMargin, -kPaperMargin, -kPaperMargin).intersected(area.printable);
+}
+
+Layout MakeLayout(const QRect& content, const Sheet& sheet)
+{
     Layout l;
     l.contentLeft = content.left();
     l.contentTop = content.top();
     l.contentRight = content.right();
     l.contentBottom = content.bottom();
-    const int spare = content.width() - kTableGap - blocks * kBlockGap;
-    l.cell = std::min(kMaxCellWidth, spare / (7 + blocks));
-    // The table's 20-point numbers shrink only where a column is narrower than the printout's.
-    l.points = 20.0 * std::min(1.0, l.cell / 1000.0);
-    const int width = 7 * l.cell + kTableGap + blocks * (l.cell + kBlockGap) - kBlockGap * (blocks > 0 ? 1 : 0);
-    l.left = content.left() + (content.width() - width) / 2;
-    // Head and name line above, the sheet number below; the lines share what is left.
-    const int headBottom = content.top() + 1500;
+    for (const rows::Cell& c : sheet.table)
+        if (c)
+            l.tableChars = std::max(l.tableChars, Chars(*c));
+    const int blocks = static_cast<int>(sheet.tasks.size());
+    // Task blocks as wide as a table column, or wider where their longest answer needs it.
+    const int column = std::min(kMaxCellWidth, (content.width() - kTableGap - blocks * kBlockGap) / (7 + blocks));
+    int used = kTableGap + std::max(0, blocks - 1) * kBlockGap;
+    for (const Task& task : sheet.tasks) {
+        int chars = 1;
+        for (int i = 1; i <= 9; ++i)
+            if (const auto a = Answer(sheet.table, task, i))
+                chars = std::max(chars, Chars(*a));
+        l.answerChars = std::max(l.answerChars, chars);
+        l.boxes.push_back(std::max(column, chars * kHandDigit + kHandRoom));
+        used += l.boxes.back();
+    }
+    // The table's columns take what is left, up to the width their numbers need at 20 points.
+    const int wide = TypeWidth(l.tableChars, 20);
+    l.cell = std::max(1, std::min((content.width() - used) / 7, std::max(column, wide * 5 / 4)));
+    // 20-point numbers shrink where a column is narrower than the printout's or they are wider than it.
+    l.points = std::min(20.0 * std::min(1.0, l.cell / 1000.0), 20.0 * l.cell * 0.8 / wide);
+    l.legible = l.points >= kMinPoints && 7 * l.cell + used <= content.width();
+    const int width = 7 * l.cell + used;
+    l.left = content.left() + std::max(0, (content.width() - width) / 2);
+    // Head above, the sheet number below; the lines share what is left.
+    const int headBottom = content.top() + kHeadHeight;
     const int footTop = content.bottom() - 600;
     l.line = std::clamp((footTop - headBottom - kHeadsHeight - 400) / 9, kMinLineHeight, kMaxLineHeight);
     const int height = kHeadsHeight + 9 * l.line;
@@ -88,31 +138,68 @@ void Centred(PrinterService& p, int left, int width, int y, const QString& text)
     Text(p, left + (width - p.TextWidth(text)) / 2, y, text);
 }
 
-void DrawPage(PrinterService& p, const QString& title, const Sheet& sheet, int number, int count, bool key)
+// The size at which `text` fits `room`, at most `points`, as this printer measures it.
+double Fitted(PrinterService& p, const QString& text, int room, double points)
 {
-    const Layout l = MakeLayout(p.Area(), static_cast<int>(sheet.tasks.size()));
+    p.SetFontSize(points);
+    const int width = p.TextWidth(text);
+    return width > room ? points * room / width : points;
+}
+
+bool HasMinus(const std::vector<Task>& tasks)
+{
+    return std::any_of(tasks.begin(), tasks.end(), [](const Task& t) { return t.operation == 2; });
+}
+
+void DrawPage(PrinterService& p, const Job& job, const Sheet& sheet, int number, int count, bool key)
+{
+    const Layout l = MakeLayout(Content(p.Area()), sheet);
+    const int contentWidth = l.contentRight - l.contentLeft;
     p.SetFontName(QStringLiteral("Verdana"));
     p.SetDrawWidth(3);
 
+    int boxCount = 0;
+    for (const Task& task : sheet.tasks)
+        for (int i = 1; i <= 9; ++i)
+            boxCount += Answer(sheet.table, task, i).has_value();
+    const QString title = SheetTitle(job, sheet.tasks);
+
+    // The head: what the sheet is, where the teacher writes the score, the name line, the minus rule.
+    const QString score = QStringLiteral("____ von %1 richtig").arg(boxCount);
+    p.SetFontSize(14);
+    const int room = contentWidth - (key ? 0 : p.TextWidth(score) + 400);
     p.SetFontBold(true);
-    p.SetFontSize(20);
-    Text(p, l.contentLeft, l.contentTop, key ? QStringLiteral("Lösungen zu Blatt %1").arg(number) : title);
+    const QString head = key ? QStringLiteral("Lösungen zu Blatt %1").arg(number) : title;
+    // Title and score stand on one base line, however small a long title gets.
+    const double size = Fitted(p, head, room, 20);
+    p.SetFontSize(size);
+    Text(p, l.contentLeft, l.contentTop + static_cast<int>((20 - size) * 19), head);
     p.SetFontBold(false);
     p.SetFontSize(14);
     if (!key)
-        Text(p, l.contentLeft, l.contentTop + 800,
-             QStringLiteral("Name: ______________________   Datum: ____________"));
+        RightAligned(p, l.contentRight, l.contentTop + (20 - 14) * 19, score);
+    const QString name = job.child.isEmpty() ? QStringLiteral("____________________") : job.child;
+    Text(p, l.contentLeft, l.contentTop + 800,
+         key ? title : QStringLiteral("Name: %1   Klasse: ______   Datum: ____________").arg(name));
+    if (HasMinus(sheet.tasks)) {
+        p.SetFontSize(12);
+        Text(p, l.contentLeft, l.contentTop + 1350, QStringLiteral("Bei Minus gilt: Große Zahl minus kleine Zahl."));
+    }
 
     // The column heads, the task headings and the lines, as the child's screen has them.
-    p.SetFontSize(l.points);
-    const int textHeight = TextHeight(l.points);
+    const int pad = l.cell / 10;
+    double points = l.points;
+    for (const rows::Cell& c : sheet.table)
+        if (c)
+            points = std::min(points, Fitted(p, QString::number(*c), l.cell - 2 * pad, l.points));
+    p.SetFontSize(points);
+    const int textHeight = TextHeight(points);
     const int headY = l.top + (kHeadsHeight - textHeight) / 2;
     for (int k = 1; k <= 7; ++k)
         Centred(p, l.ColumnLeft(k), l.cell, headY, kLetters.mid(k - 1, 1));
     for (std::size_t j = 0; j < sheet.tasks.size(); ++j)
-        Centred(p, l.BlockLeft(static_cast<int>(j)), l.cell, headY, Heading(sheet.tasks[j]));
+        Centred(p, l.BlockLeft(j), l.boxes[j], headY, Heading(sheet.tasks[j]));
 
-    const int pad = l.cell / 10;
     for (int i = 1; i <= 9; ++i) {
         const int y = l.LineTop(i);
         const int textY = y + (l.line - textHeight) / 2;
@@ -123,26 +210,29 @@ void DrawPage(PrinterService& p, const QString& title, const Sheet& sheet, int n
             p.Box(l.ColumnLeft(k), y, l.ColumnLeft(k) + l.cell, y + l.line);
         }
         for (std::size_t j = 0; j < sheet.tasks.size(); ++j) {
-            const int x = l.BlockLeft(static_cast<int>(j));
+            const auto answer = Answer(sheet.table, sheet.tasks[j], i);
+            if (!answer)
+                continue; // an empty cell is no task: no box beside it
+            const int x = l.BlockLeft(j);
+            const int w = l.boxes[j];
             // Each answer box stands apart, a little lower than the line, so boxes never touch.
-            p.Box(x, y + 60, x + l.cell, y + l.line - 60);
+            p.Box(x, y + 60, x + w, y + l.line - 60);
             if (key) {
-                // A four-digit sum gets smaller type rather than leaving its box.
-                const QString answer = QString::number(Answer(sheet.table, sheet.tasks[j], i));
-                const int room = l.cell - 2 * pad;
-                const int width = p.TextWidth(answer);
-                const double points = width > room ? l.points * room / width : l.points;
+                const QString text = QString::number(*answer);
+                const double size = Fitted(p, text, w - 2 * pad, points);
+                RightAligned(p, x + w - pad, y + (l.line - TextHeight(size)) / 2, text);
                 p.SetFontSize(points);
-                RightAligned(p, x + l.cell - pad, y + (l.line - TextHeight(points)) / 2, answer);
-                p.SetFontSize(l.points);
             }
         }
     }
 
     p.SetFontSize(12);
     const int footY = l.contentBottom - TextHeight(12);
-    Centred(p, l.contentLeft, l.contentRight - l.contentLeft, footY,
-            QStringLiteral("Blatt %1 von %2").arg(number).arg(count));
+    Centred(p, l.contentLeft, contentWidth, footY,
+            QStringLiteral("Stapel %1 · %2 · Blatt %3 von %4")
+                .arg(job.code, job.date.toString(QStringLiteral("d.M.yyyy")))
+                .arg(number)
+                .arg(count));
 }
 
 // A random number 0..n-1 from the shared source.
@@ -155,6 +245,104 @@ QString OperationName(int operation)
     case 3: return QStringLiteral("Mal");
     default: return QStringLiteral("Plus");
     }
+}
+
+// "a", "a und b", "a, b und c".
+QString Listed(const QStringList& items)
+{
+    if (items.size() < 2)
+        return items.join(QString());
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" und ") + items.last();
+}
+
+std::size_t At(int column, int line) { return static_cast<std::size_t>((column - 1) * 9 + line - 1); }
+
+// The program's own columns; a column a times task uses holds single digits,
+// so every operation on the sheet gets numbers it suits.
+Table ColumnTable(const std::vector<Task>& tasks, int operation)
+{
+    Table table(63);
+    for (int k = 1; k <= 7; ++k) {
+        int rule = 0;
+        for (const Task& t : tasks)
+            if (t.first == k || t.second == k)
+                rule = std::max(rule, t.operation);
+        rows::DrawColumnDigits(&Platform::Rnd, [&](int line, int digit) {
+            table[At(k, line)] = rows::ColumnValue(k, digit, rule == 0 ? operation : rule);
+        });
+    }
+    return table;
+}
+
+// Plus and minus within `range`: every number 1..range-1, every sum at most
+// range, and no minus task with two equal numbers.
+Table RangeTable(const std::vector<Task>& tasks, int range)
+{
+    Table table(63);
+    for (int i = 1; i <= 9; ++i) {
+        std::array<long long, 8> v{};
+        for (int attempt = 0;; ++attempt) {
+            // Many sums on one line rarely fit at random; half the range always does.
+            const int top = attempt < 2000 ? range - 1 : range / 2;
+            for (int k = 1; k <= 7; ++k)
+                v[static_cast<std::size_t>(k)] = 1 + Draw(top);
+            const bool fits = std::all_of(tasks.begin(), tasks.end(), [&](const Task& t) {
+                const long long x = v[static_cast<std::size_t>(t.first)], y = v[static_cast<std::size_t>(t.second)];
+                return t.operation == 2 ? x != y : x + y <= range;
+            });
+            if (fits || attempt >= 2000)
+                break;
+        }
+        for (int k = 1; k <= 7; ++k)
+            table[At(k, i)] = v[static_cast<std::size_t>(k)];
+    }
+    return table;
+}
+
+// Nine values from `values`, each as often as the others give or take one, in random order.
+std::vector<int> Dealt(const std::vector<int>& values)
+{
+    std::vector<int> out, pool;
+    while (out.size() < 9) {
+        if (pool.empty())
+            pool = values;
+        const auto at = pool.begin() + Draw(static_cast<int>(pool.size()));
+        out.push_back(*at);
+        pool.erase(at);
+    }
+    return out;
+}
+
+// Times tasks of the rows asked for: in each pair one column holds those rows
+// and the other 1..10, so every product is one of the rows' products.
+Table TimesTable(const std::vector<Task>& tasks, const std::vector<int>& rows)
+{
+    std::array<bool, 8> rowColumn{};
+    for (const Task& t : tasks) {
+        if (rowColumn[static_cast<std::size_t>(t.first)] || rowColumn[static_cast<std::size_t>(t.second)])
+            continue;
+        // The column of more pairs carries the rows, so fewer columns are bound.
+        const auto uses = [&](int k) {
+            return std::count_if(tasks.begin(), tasks.end(), [&](const Task& u) { return u.first == k || u.second == k; });
+        };
+        rowColumn[static_cast<std::size_t>(uses(t.second) > uses(t.first) ? t.second : t.first)] = true;
+    }
+    const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    Table table(63);
+    for (int k = 1; k <= 7; ++k) {
+        const std::vector<int> values = Dealt(rowColumn[static_cast<std::size_t>(k)] ? rows : all);
+        for (int i = 1; i <= 9; ++i)
+            table[At(k, i)] = values[static_cast<std::size_t>(i - 1)];
+    }
+    return table;
+}
+
+double CodeSeed(const QString& code)
+{
+    int value = 0;
+    for (const QChar c : code)
+        value = value * 32 + static_cast<int>(std::max<qsizetype>(0, kCodeLetters.indexOf(c)));
+    return value;
 }
 
 } // namespace
@@ -197,40 +385,129 @@ QString Heading(const Task& task)
     return QString(kLetters[task.first - 1]) + kSigns[std::clamp(task.operation, 1, 3) - 1] + kLetters[task.second - 1];
 }
 
-long long Answer(const Table& table, const Task& task, int line)
+std::optional<long long> Answer(const Table& table, const Task& task, int line)
 {
-    const long long x = printout::CellAt(table, task.first, line).value_or(0);
-    const long long y = printout::CellAt(table, task.second, line).value_or(0);
+    const auto x = printout::CellAt(table, task.first, line);
+    const auto y = printout::CellAt(table, task.second, line);
+    if (!x || !y)
+        return std::nullopt;
     switch (task.operation) {
-    case 2: return std::max(x, y) - std::min(x, y);
-    case 3: return x * y;
-    default: return x + y;
+    case 2: return std::max(*x, *y) - std::min(*x, *y);
+    case 3: return *x * *y;
+    default: return *x + *y;
     }
 }
 
-QString SheetTitle(int operation, bool fromTableFile)
+std::optional<QString> ParseStackCode(const QString& text)
 {
-    if (fromTableFile)
-        return QStringLiteral("Arbeitsblatt");
-    return QStringLiteral("Arbeitsblatt ") + OperationName(operation);
+    QString code = text.trimmed().toUpper();
+    code.replace(QLatin1Char('O'), QLatin1Char('0')).replace(QLatin1Char('I'), QLatin1Char('1'));
+    code.replace(QLatin1Char('L'), QLatin1Char('1'));
+    if (code.size() != 4 || std::any_of(code.begin(), code.end(), [](QChar c) { return !kCodeLetters.contains(c); }))
+        return std::nullopt;
+    return code;
+}
+
+QString NewStackCode()
+{
+    QString code;
+    for (int i = 0; i < 4; ++i)
+        code += kCodeLetters[static_cast<qsizetype>(QRandomGenerator::global()->bounded(32))];
+    return code;
+}
+
+std::optional<std::vector<int>> ParseTimesRows(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t.isEmpty() || t == QStringLiteral("alle"))
+        return std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    static const QRegularExpression separator(QStringLiteral("\\s*(,|\\bund\\b|\\s)\\s*"));
+    std::vector<int> rows;
+    for (const QString& part : t.split(separator, Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int row = part.toInt(&ok);
+        if (!ok || row < 1 || row > 10 || std::find(rows.begin(), rows.end(), row) != rows.end())
+            return std::nullopt;
+        rows.push_back(row);
+    }
+    if (rows.empty())
+        return std::nullopt;
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+QString Conflict(const Job& job)
+{
+    const auto any = [&](auto test) {
+        return job.tasks.empty() ? test(job.operation)
+                                 : std::any_of(job.tasks.begin(), job.tasks.end(),
+                                               [&](const Task& t) { return test(t.operation); });
+    };
+    const bool times = any([](int op) { return op == 3; });
+    const bool plusMinus = any([](int op) { return op != 3; });
+    if (job.range != 0) {
+        if (std::find(std::begin(kRanges), std::end(kRanges), job.range) == std::end(kRanges))
+            return QStringLiteral("Einen Zahlenraum bis %1 gibt es nicht: erlaubt sind 20, 100 und 1000.")
+                .arg(job.range);
+        if (job.table)
+            return QStringLiteral("Die Tabelle bringt ihre Zahlen mit: ein Zahlenraum passt nicht dazu.");
+        if (!job.timesRows.empty())
+            return QStringLiteral("Zahlenraum und Einmaleins schließen sich aus.");
+        if (times)
+            return QStringLiteral("Der Zahlenraum gilt für Plus und Minus; für Mal-Aufgaben gibt es das Einmaleins.");
+    }
+    if (!job.timesRows.empty()) {
+        if (job.table)
+            return QStringLiteral("Die Tabelle bringt ihre Zahlen mit: das Einmaleins passt nicht dazu.");
+        if (plusMinus)
+            return QStringLiteral("Das Einmaleins gilt nur für Mal-Aufgaben, nicht für Plus und Minus.");
+    }
+    return QString();
+}
+
+QString LoadTable(const QString& path, Table& table)
+{
+    if (QString problem = cli::TableProblem(path); !problem.isEmpty())
+        return problem;
+    const rows::ReadResult read = rows::LoadRowFile(path);
+    if (!read.ok)
+        return QStringLiteral("Die Tabelle „%1“ konnte nicht gelesen werden: sie ist keine vollständige "
+                              "Rechenkov-Tabelle.")
+            .arg(path);
+    table = read.cells;
+    return QString();
+}
+
+QString SheetTitle(const Job& job, const std::vector<Task>& tasks)
+{
+    if (!job.timesRows.empty() && !job.table) {
+        if (job.timesRows.size() == 10)
+            return QStringLiteral("Arbeitsblatt Einmaleins");
+        QStringList rows;
+        for (int r : job.timesRows)
+            rows << QStringLiteral("%1er").arg(r);
+        for (int i = 0; i + 1 < rows.size(); ++i)
+            rows[i] += QLatin1Char('-');
+        return QStringLiteral("Arbeitsblatt Einmaleins: %1-Reihe").arg(Listed(rows));
+    }
+    QStringList names;
+    for (int op = 1; op <= 3; ++op)
+        if (std::any_of(tasks.begin(), tasks.end(), [&](const Task& t) { return t.operation == op; }))
+            names << OperationName(op);
+    if (names.isEmpty())
+        names << OperationName(job.operation);
+    QString title = QStringLiteral("Arbeitsblatt ") + Listed(names);
+    if (job.range != 0 && !job.table)
+        title += QStringLiteral(" bis %1").arg(job.range);
+    return title;
 }
 
 std::vector<Sheet> MakeSheets(const Job& job)
 {
-    Platform::Randomize(job.seed);
+    Platform::Randomize(CodeSeed(job.code));
     std::vector<Sheet> sheets(static_cast<std::size_t>(std::max(job.pages, 0)));
     const int count = std::clamp(job.taskCount, 0, kMaxTasks);
     for (Sheet& sheet : sheets) {
-        if (job.table) {
-            sheet.table = *job.table;
-        } else {
-            sheet.table.assign(63, std::nullopt);
-            for (int k = 1; k <= 7; ++k)
-                rows::DrawColumnDigits(&Platform::Rnd, [&](int line, int digit) {
-                    sheet.table[static_cast<std::size_t>((k - 1) * 9 + line - 1)] =
-                        rows::ColumnValue(k, digit, job.operation);
-                });
-        }
         sheet.tasks = job.tasks;
         if (sheet.tasks.empty()) {
             // Distinct pairs of the 21, in the order drawn.
@@ -244,8 +521,34 @@ std::vector<Sheet> MakeSheets(const Job& job)
                 rowsLeft.erase(at);
             }
         }
+        if (job.table)
+            sheet.table = *job.table;
+        else if (job.range != 0)
+            sheet.table = RangeTable(sheet.tasks, job.range);
+        else if (!job.timesRows.empty())
+            sheet.table = TimesTable(sheet.tasks, job.timesRows);
+        else
+            sheet.table = ColumnTable(sheet.tasks, job.operation);
     }
     return sheets;
+}
+
+QString Illegible(const std::vector<Sheet>& sheets)
+{
+    // A4 is the narrower of the two papers.
+    const QRect a4 = QRect(0, 0, 11906, 16838).adjusted(kPaperMargin, kPaperMargin, -kPaperMargin, -kPaperMargin);
+    for (std::size_t n = 0; n < sheets.size(); ++n) {
+        const Layout l = MakeLayout(a4, sheets[n]);
+        if (!l.legible)
+            return QStringLiteral("Blatt %1 lässt sich nicht lesbar drucken: die längste Zahl der Tabelle hat %2 "
+                                  "Stellen, das längste Ergebnis %3, und mit %4 Reihen wird die Schrift zu klein. "
+                                  "Weniger Reihen oder kürzere Zahlen helfen.")
+                .arg(n + 1)
+                .arg(l.tableChars)
+                .arg(l.answerChars)
+                .arg(sheets[n].tasks.size());
+    }
+    return QString();
 }
 
 int PageCount(const Job& job) { return std::max(job.pages, 0) * (job.key ? 2 : 1); }
@@ -256,19 +559,20 @@ bool DrawPages(PrinterService& printer, const Job& job, const std::vector<Sheet>
     const int total = count * (job.key ? 2 : 1);
     from = std::max(from, 1);
     to = to <= 0 ? total : std::min(to, total);
-    const QString title = SheetTitle(job.operation, job.table.has_value());
     for (int page = from; page <= to; ++page) {
         if (page > from && !printer.NewPage())
             return false;
         const bool key = page > count;
         const int number = key ? page - count : page;
-        DrawPage(printer, title, sheets[static_cast<std::size_t>(number - 1)], number, count, key);
+        DrawPage(printer, job, sheets[static_cast<std::size_t>(number - 1)], number, count, key);
     }
     return printer.EndDoc();
 }
 
 Result Run(const Job& job, const std::vector<Sheet>& sheets)
 {
+    if (QString problem = Illegible(sheets); !problem.isEmpty())
+        return {Outcome::Illegible, problem};
     PrinterFactory& printers = Printing::Printers();
     if (!job.output.isEmpty()) {
         auto pdf = printers.PdfFile(job.output, job.replace ? files::Replace::Always : files::Replace::Never,
@@ -301,6 +605,8 @@ Result Run(const Job& job, const std::vector<Sheet>& sheets)
 
 Result PrintOn(QPrinter& printer, const Job& job, const std::vector<Sheet>& sheets)
 {
+    if (QString problem = Illegible(sheets); !problem.isEmpty())
+        return {Outcome::Illegible, problem};
     printer.setDocName(QStringLiteral("Rechenkov"));
     auto service = Printing::OnPrinter(printer);
     // The print dialog's page range, when one was chosen; all pages otherwise.
@@ -312,16 +618,16 @@ Result PrintOn(QPrinter& printer, const Job& job, const std::vector<Sheet>& shee
 
 QString SavedText(const Job& job)
 {
-    const QString sheets = job.pages == 1 ? QStringLiteral("Ein Arbeitsblatt ist")
-                                          : QStringLiteral("%1 Arbeitsblätter sind").arg(job.pages);
+    const QString sheets = job.pages == 1 ? QStringLiteral("Ein Arbeitsblatt (Stapel %1) ist").arg(job.code)
+                                          : QStringLiteral("%1 Arbeitsblätter (Stapel %2) sind").arg(job.pages).arg(job.code);
     const QString key = job.key ? QStringLiteral(" mit Lösungsblättern") : QString();
     return QStringLiteral("%1%2 in „%3“ gespeichert.").arg(sheets, key, job.output);
 }
 
 QString PrintedText(const Job& job)
 {
-    const QString sheets = job.pages == 1 ? QStringLiteral("Ein Arbeitsblatt geht")
-                                          : QStringLiteral("%1 Arbeitsblätter gehen").arg(job.pages);
+    const QString sheets = job.pages == 1 ? QStringLiteral("Ein Arbeitsblatt (Stapel %1) geht").arg(job.code)
+                                          : QStringLiteral("%1 Arbeitsblätter (Stapel %2) gehen").arg(job.pages).arg(job.code);
     const QString key = job.key ? QStringLiteral(" mit Lösungsblättern") : QString();
     const QString printer = job.printer.isEmpty() ? QStringLiteral("den Drucker")
                                                   : QStringLiteral("den Drucker „%1“").arg(job.printer);
