@@ -249,36 +249,22 @@ private slots:
         QCOMPARE(dialogs.calls[0].style, MsgStyle::OkOnly);
     }
 
-    // The queue's reason under the usual words: why nothing was printed, or why
-    // the job waits; and queues set up with none of them the default.
-    void queueSaysWhy()
+    // The queue's reason under the usual words (nothing printed, or the job
+    // waits); queues but no default; a page range counted as printed.
+    void printersTellTheTruth()
     {
         ScriptedDialogs& dialogs = FreshProgram();
         RecordingPrinters& printers = InstallRecordingPrinters();
-        printers.jobsFail = true;
-        printers.queueSays = "Der Drucker „Flur“ nimmt gerade keine Aufträge an: Papierstau.";
         Load(PlusTable());
-        PrintTable();
-        printers.jobsFail = false;
-        printers.queueSays = "Der Drucker „Flur“ ist angehalten. Der Auftrag wartet, bis er wieder druckt.";
-        PrintTable();
+        for (const bool fails : {true, false}) {
+            printers.jobsFail = fails;
+            printers.queueSays = fails ? "Er nimmt gerade keine Aufträge an: Papierstau." : "Er wartet.";
+            PrintTable();
+        }
         printers.hasPrinter = false;
         printers.printerNames = {"Flur", "Keller"};
         dialogs.answers.push_back(MsgResult::No);
         PrintTable();
-        QCOMPARE(dialogs.calls.size(), std::size_t(3));
-        QCOMPARE(dialogs.calls[0].text, "Der Druck ist fehlgeschlagen ...\rDer Drucker „Flur“ nimmt gerade keine "
-                                        "Aufträge an: Papierstau.\r");
-        QCOMPARE(dialogs.calls[1].text, "Die Tabelle wird gedruckt ...\rDer Drucker „Flur“ ist angehalten. Der "
-                                        "Auftrag wartet, bis er wieder druckt.\r");
-        QCOMPARE(dialogs.calls[2].text, "Es ist kein Standarddrucker eingestellt; eingerichtet sind „Flur“, "
-                                        "„Keller“.\rDie Tabelle als PDF-Datei speichern?\r");
-    }
-
-    // Pages 3 to 5 of ten printed into a file from the worksheets' print dialog: the message counts them.
-    void aPageRangeIsReportedAsPrinted()
-    {
-        ScriptedDialogs& dialogs = FreshProgram();
         QTemporaryDir dir;
         WorksheetDialog window;
         window.findChild<QSpinBox*>("pages")->setValue(5);
@@ -288,8 +274,14 @@ private slots:
         printer.setPrintRange(QPrinter::PageRange);
         printer.setFromTo(3, 5);
         QVERIFY(window.PrintTo(printer));
-        QCOMPARE(dialogs.calls.back().text,
-                 QString("Die Seiten 3 bis 5 von 10 sind in „%1“ gespeichert.\r").arg(dir.filePath("teil.pdf")));
+        QCOMPARE(dialogs.calls.size(), std::size_t(4));
+        QCOMPARE(dialogs.calls[0].text,
+                 "Der Druck ist fehlgeschlagen ...\rEr nimmt gerade keine Aufträge an: Papierstau.\r");
+        QCOMPARE(dialogs.calls[1].text, "Die Tabelle wird gedruckt ...\rEr wartet.\r");
+        QVERIFY(dialogs.calls[2].text.startsWith("Es ist kein Standarddrucker eingestellt; eingerichtet sind „Flur“, "
+                                                 "„Keller“."));
+        QCOMPARE(dialogs.calls[3].text, "Die Seiten 3 bis 5 von 10 sind in „" + dir.filePath("teil.pdf")
+                                            + "“ gespeichert.\r");
     }
 
     void noPrinterAsksForPdf_data()

@@ -43,29 +43,17 @@ public:
         // The printer's own paper (Letter or A4) and margins, which QPrinter does not take by itself.
         QPrinter printer(info, QPrinter::HighResolution);
         printer.setPageSize(info.defaultPageSize());
-        pdf_ = std::make_unique<QPdfWriter>(&spool_);
-        pdf_->setResolution(printer.resolution());
-        pdf_->setPageLayout(printer.pageLayout());
-        pdf_->setTitle(QStringLiteral("Rechenkov"));
-        pdf_->setCreator(QStringLiteral("Rechenkov"));
-        Begin(pdf_.get());
+        BeginPdf(spool_, printer.pageLayout(), printer.resolution());
     }
 
     // Writes the pages as a PDF through `file`, which takes its name only
     // when the document is complete. The pages go out as they are drawn, so
     // a stack of many pages is never held in memory.
-    QtPrinterService(std::unique_ptr<files::FileWriter> file, QPageSize::PageSizeId paper) : file_(std::move(file))
+    QtPrinterService(std::unique_ptr<files::FileWriter> file, const QPageLayout& layout, int dotsPerInch)
+        : file_(std::move(file))
     {
-        if (!file_->Open())
-            return;
-        pdf_ = std::make_unique<QPdfWriter>(&file_->Device());
-        pdf_->setResolution(Printing::kPdfDotsPerInch);
-        const double margin = Printing::kPdfMarginTwips / 1440.0;
-        pdf_->setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait,
-                                        QMarginsF(margin, margin, margin, margin), QPageLayout::Inch));
-        pdf_->setTitle(QStringLiteral("Rechenkov"));
-        pdf_->setCreator(QStringLiteral("Rechenkov"));
-        Begin(pdf_.get());
+        if (file_->Open())
+            BeginPdf(file_->Device(), layout, dotsPerInch);
     }
 
     ~QtPrinterService() override
@@ -173,6 +161,16 @@ private:
         }
     }
 
+    void BeginPdf(QIODevice& device, const QPageLayout& layout, int dotsPerInch)
+    {
+        pdf_ = std::make_unique<QPdfWriter>(&device);
+        pdf_->setResolution(dotsPerInch);
+        pdf_->setPageLayout(layout);
+        pdf_->setTitle(QStringLiteral("Rechenkov"));
+        pdf_->setCreator(QStringLiteral("Rechenkov"));
+        Begin(pdf_.get());
+    }
+
     bool OpenSpool()
     {
         const QByteArray folder = QFile::encodeName(QDir::tempPath());
@@ -228,7 +226,11 @@ public:
     std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace,
                                             QPageSize::PageSizeId paper) override
     {
-        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace), paper);
+        const double margin = Printing::kPdfMarginTwips / 1440.0;
+        const QPageLayout layout(QPageSize(paper), QPageLayout::Portrait, QMarginsF(margin, margin, margin, margin),
+                                 QPageLayout::Inch);
+        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace), layout,
+                                                  Printing::kPdfDotsPerInch);
     }
 
     std::unique_ptr<PrinterService> NamedPrinter(const QString& name) override
@@ -261,7 +263,16 @@ void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory)
 
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory() { return std::make_unique<QtPrinterFactory>(); }
 
-std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer) { return std::make_unique<QtPrinterService>(printer); }
+std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer)
+{
+    // The print dialog's "print to file" goes through the file writer too: the
+    // file appears only when complete, and so on a USB stick as anywhere.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return std::make_unique<QtPrinterService>(
+            std::make_unique<files::FileWriter>(printer.outputFileName(), files::Replace::Always),
+            printer.pageLayout(), printer.resolution());
+    return std::make_unique<QtPrinterService>(printer);
+}
 
 QPageSize::PageSizeId DefaultPaper()
 {

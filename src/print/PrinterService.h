@@ -94,7 +94,8 @@ PrinterFactory& Printers();
 void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory);
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory();
 // Draws on a printer set up elsewhere (the print dialog, the preview), which
-// stays the caller's; EndDoc ends the painting and so hands the job over.
+// stays the caller's; EndDoc ends the painting and so hands the job over. A
+// printer that prints into a file writes it through files::FileWriter.
 std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer);
 // The paper of the default printer where it has one and it is Letter; A4 otherwise.
 QPageSize::PageSizeId DefaultPaper();

@@ -612,7 +612,8 @@ Result PrintOn(QPrinter& printer, const Job& job, const std::vector<Sheet>& shee
     // The print dialog's page range, when one was chosen; all pages otherwise.
     const bool range = printer.printRange() == QPrinter::PageRange;
     if (!DrawPages(*service, job, sheets, range ? printer.fromPage() : 1, range ? printer.toPage() : 0))
-        return {Outcome::PrintFailed, QStringLiteral("Der Druck ist fehlgeschlagen.")};
+        return {Outcome::PrintFailed,
+                service->Problem().isEmpty() ? QStringLiteral("Der Druck ist fehlgeschlagen.") : service->Problem()};
     return {};
 }
 

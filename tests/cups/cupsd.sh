@@ -1,6 +1,5 @@
-# Sourced by the printing tests: starts a cupsd of the test's own on a socket
-# in a temporary folder ($top), with the system's filters and backends plus
-# "rkfail", a backend that fails every job at once. Stops it on exit.
+# Sourced by the printing tests: a cupsd of the test's own in a temporary
+# folder ($top), with a backend "rkfail" that fails every job at once.
 if [ "$(id -u)" -ne 0 ] || ! command -v cupsd >/dev/null || [ ! -x /usr/lib/cups/backend/cups-pdf ] \
     || ! command -v pdftoppm >/dev/null; then
     echo "SKIP: needs root, cups, printer-driver-cups-pdf and poppler-utils"; exit 77

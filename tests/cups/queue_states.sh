@@ -1,8 +1,6 @@
 #!/bin/sh
-# Queues that do not print: one that takes no jobs, one that is stopped, one
-# whose backend fails every job, and no default printer among several. The
-# program must say so in German and fail when nothing was taken. Also: Ctrl+C
-# while the pages are spooled leaves nothing in the temporary folder.
+# Queues that take no jobs, are stopped or fail every job, and no default
+# among several; Ctrl+C while spooling leaves nothing in the temporary folder.
 # Usage: queue_states.sh RECHENKOV   (exit 77: skipped)
 set -eu
 rechenkov=$1
@@ -12,17 +10,16 @@ pdf_queue "$q"
 lpadmin -p kaputt -E -v rkfail:/a -o printer-error-policy=abort-job
 mkdir "$top/tmp" "$top/run" && chmod 0700 "$top/run"
 export TMPDIR="$top/tmp" XDG_RUNTIME_DIR="$top/run"
-expect() { # STATUS TEXT ARGUMENTS...: the exit status and a line of the error output
-    status=$1 text=$2; shift 2
-    got=0; "$rechenkov" --arbeitsblaetter 3 --loesungen "$@" >/dev/null 2>"$top/err" || got=$?
-    [ "$got" = "$status" ] && grep -qF "$text" "$top/err" || { echo "FAIL: $* gave $got: $(cat "$top/err")"; exit 1; }
+expect() { # STATUS TEXT ARGUMENTS...
+    want=$1 text=$2 got=0 && shift 2
+    "$rechenkov" --arbeitsblaetter 3 --loesungen "$@" >/dev/null 2>"$top/err" || got=$?
+    [ "$got" = "$want" ] && grep -qF "$text" "$top/err" || { echo "FAIL: $* gave $got: $(cat "$top/err")"; exit 1; }
 }
 cupsreject -r Papierstau "$q"
 expect 1 "Der Drucker „$q“ nimmt gerade keine Aufträge an: Papierstau." --drucker "$q"
-[ -z "$(lpstat -o)" ] || { echo "FAIL: a job was queued"; exit 1; }
 cupsaccept "$q" && cupsdisable -r Papierstau "$q"
 expect 0 "Der Drucker „$q“ ist angehalten: Papierstau. Der Auftrag wartet" --drucker "$q"
-[ "$(lpstat -o "$q" | wc -l)" = 1 ] || { echo "FAIL: the job does not wait in the queue"; exit 1; }
+[ "$(lpstat -o "$q" | wc -l)" = 1 ] || { echo "FAIL: not one job waits in the queue"; exit 1; }
 expect 1 "Der Drucker „kaputt“ hat den Auftrag abgebrochen." --drucker kaputt
 expect 1 "kein Standarddrucker eingestellt; eingerichtet sind „kaputt“, „$q“" # no default printer
 
