@@ -1,6 +1,5 @@
 #!/bin/sh
-# Files on a FAT image mounted with fusefat (a USB stick: no links, no unnamed
-# files) and on bindfs (FUSE with links): new, replaced, and Ctrl+C half-way.
+# Files on a FAT image (fusefat: no links, no unnamed files) and on bindfs: new, replaced, Ctrl+C half-way.
 # Usage: filesystems.sh RECHENKOV TEST_FILEWRITER   (exit 77: skipped)
 set -eu
 rechenkov=$1 unit=$2
@@ -14,8 +13,7 @@ cleanup() {
     [ $status -ne 0 ] || fsck.fat -n "$top/stick.img" >/dev/null || { echo "FAIL: a damaged FAT"; status=1; }
     rm -rf "$top" && exit "$status"
 }
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+trap cleanup EXIT && trap 'exit 1' INT TERM
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$top/config" XDG_DATA_HOME="$top/data"
 mkdir "$top/fat" "$top/bind" "$top/under" && truncate -s 32M "$top/stick.img" && mkfs.fat "$top/stick.img" >/dev/null
 fusefat -f -o rw+ "$top/stick.img" "$top/fat" >/dev/null 2>&1 & pids="$pids $!"
@@ -24,8 +22,7 @@ for m in fat bind; do
     d=$top/$m
     fail() { echo "FAIL on $m: $*"; exit 1; }
     pages() { pdfinfo "$d/$1" 2>/dev/null | sed -n 's/^Pages: *//p'; }
-    for _ in $(seq 100); do mountpoint -q "$d" && break; sleep 0.1; done
-    mountpoint -q "$d" || fail "not mounted"
+    for _ in $(seq 100); do mountpoint -q "$d" && break; sleep 0.1; done; mountpoint -q "$d" || fail "not mounted"
     RECHENKOV_FOLDER_UNDER_TEST=$d "$unit" onTheFileSystemGiven >"$top/log" 2>&1 || fail "$(cat "$top/log")"
     "$rechenkov" --arbeitsblaetter 2 --ausgabe "$d/blatt.pdf" >/dev/null && [ "$(pages blatt.pdf)" = 2 ] || fail new
     ! "$rechenkov" --arbeitsblaetter 3 --ausgabe "$d/blatt.pdf" 2>&1 | grep -q "gibt es schon" && fail "replaced"

@@ -5,9 +5,7 @@ namespace {
 class RecordingPrinter final : public PrinterService {
 public:
     RecordingPrinter(std::shared_ptr<RecordedPage> page, bool fails, const QString& says)
-        : page_(std::move(page)), fails_(fails), says_(says)
-    {
-    }
+        : page_(std::move(page)), fails_(fails), says_(says) {}
     QString Problem() const override { return says_; }
 
     void SetFontName(const QString& name) override { fontName_ = name; }
