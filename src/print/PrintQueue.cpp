@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
 #include <initializer_list>
 #include <vector>
 
@@ -33,11 +32,10 @@ ipp_t* Ask(ipp_op_t operation, const char* uriName, const QByteArray& uri, std::
     return response;
 }
 
-QByteArray Uri(const char* kind, const QByteArray& name)
+QByteArray Uri(const QByteArray& resource)
 {
     char uri[HTTP_MAX_URI];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/%s/%s", kind,
-                     name.constData());
+    httpAssembleURI(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), resource.constData());
     return uri;
 }
 
@@ -84,7 +82,7 @@ Sent Watch(const QString& queue, int job, int watchMs)
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        ipp_t* response = Ask(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", Uri("jobs", QByteArray::number(job)),
+        ipp_t* response = Ask(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", Uri("/jobs/" + QByteArray::number(job)),
                               {"job-state", "job-printer-state-message"});
         const int state = Number(response, "job-state");
         const QString message = Text(response, "job-printer-state-message");
@@ -115,12 +113,14 @@ Sent Watch(const QString& queue, int job, int watchMs)
 QueueState AskQueue(const QString& queue)
 {
     QueueState state;
-    for (const char* kind : {"printers", "classes"}) {
-        ipp_t* response = Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", Uri(kind, queue.toUtf8()),
+    for (const char* kind : {"/printers/", "/classes/"}) {
+        const QByteArray resource = kind + queue.toUtf8();
+        ipp_t* response = Ask(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", Uri(resource),
                               {"printer-state", "printer-state-message", "printer-is-accepting-jobs"});
         if (!response)
             continue;
         state.answered = true;
+        state.resource = resource;
         if (ipp_attribute_t* accepting = ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
             state.accepting = ippGetBoolean(accepting, 0);
         state.stopped = Number(response, "printer-state") == IPP_PSTATE_STOPPED;
@@ -140,25 +140,22 @@ QString Refusal(const QString& queue, const QueueState& state)
 
 Sent SendPdf(const QString& queue, int fd, const QString& title, int watchMs)
 {
-    const QByteArray name = queue.toUtf8();
-    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, name.constData(), title.toUtf8().constData(), 0, nullptr);
+    // One Print-Job request: the print server makes the job only once the
+    // whole document has arrived, so an interrupted program leaves no job behind.
+    QByteArray resource = AskQueue(queue).resource;
+    if (resource.isEmpty())
+        resource = "/printers/" + queue.toUtf8();
+    ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, Uri(resource).constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, CUPS_FORMAT_PDF);
+    ::lseek(fd, 0, SEEK_SET);
+    ipp_t* response = cupsDoIORequest(CUPS_HTTP_DEFAULT, request, resource.constData(), fd, -1);
+    const int job = cupsLastError() <= IPP_STATUS_OK_EVENTS_COMPLETE ? Number(response, "job-id") : 0;
+    ippDelete(response);
     if (job <= 0)
         return {Fate::Failed, NotTaken(queue)};
-    const bool started = ::lseek(fd, 0, SEEK_SET) == 0
-                         && cupsStartDocument(CUPS_HTTP_DEFAULT, name.constData(), job, "Rechenkov", CUPS_FORMAT_PDF, 1)
-                                == HTTP_STATUS_CONTINUE;
-    bool sent = started;
-    char buffer[65536];
-    for (ssize_t got = 0; sent && (got = ::read(fd, buffer, sizeof buffer)) != 0;)
-        sent = got > 0 ? cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer, static_cast<size_t>(got)) == HTTP_STATUS_CONTINUE
-                       : errno == EINTR;
-    if (started)
-        sent = cupsFinishDocument(CUPS_HTTP_DEFAULT, name.constData()) <= IPP_STATUS_OK_EVENTS_COMPLETE && sent;
-    if (!sent) {
-        const QString problem = NotTaken(queue);
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, name.constData(), job, 0);
-        return {Fate::Failed, problem};
-    }
     return Watch(queue, job, watchMs);
 }
 

@@ -4,6 +4,7 @@
 // stopped and why, and whether a job was taken, waits or was given up. Also
 // sends a finished PDF to a queue as one job, so its number is known.
 
+#include <QByteArray>
 #include <QString>
 
 namespace printqueue {
@@ -12,7 +13,8 @@ struct QueueState {
     bool answered = false; // the print server knew the queue
     bool accepting = true;
     bool stopped = false;
-    QString message; // what the queue says of itself ("Papierstau"); may be empty
+    QString message;     // what the queue says of itself ("Papierstau"); may be empty
+    QByteArray resource; // "/printers/NAME" or "/classes/NAME", as the server knows it
 };
 
 QueueState AskQueue(const QString& queue);
