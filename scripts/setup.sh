@@ -25,7 +25,8 @@ if [ "${1:-run}" = test ]; then
         cups printer-driver-cups-pdf
         # The school's server for the tests.
         postgresql
-        # Files on a FAT image and a FUSE pass-through mount.
+        # FUSE folders: a FAT image (a USB stick) and bindfs, for the file
+        # writer and for the practice record in a home that is not a local disk.
         fusefat dosfstools bindfs fuse
     )
 fi

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QBarSeries>
@@ -31,6 +32,7 @@
 #include <QtTest>
 
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <csignal>
 #include <cstdio>
@@ -188,6 +190,16 @@ std::pair<int, QString> RunProgram(const QStringList& args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
+// The worksheets of a child the record does not know: the program opens,
+// reads and closes the record, and says so.
+bool AdultReadsTheRecord(const QString& pdf)
+{
+    const auto [code, error] = RunProgram({QStringLiteral("--arbeitsblaetter"), QStringLiteral("1"),
+                                           QStringLiteral("--aus-verlauf"), QStringLiteral("Lena"),
+                                           QStringLiteral("--ausgabe"), pdf});
+    return code == 1 && error.contains(QStringLiteral("kein Kind"));
+}
+
 } // namespace
 
 class TestHistory : public QObject {
@@ -210,6 +222,12 @@ private slots:
     void aReadOnlyFolderIsRead();
     void timesCarryTheirOffsetAndPeriodsEndToday();
     void theWindowForParents();
+    void anAdultsToolBesideThePractiseKeepsEveryAnswer();
+    void earlierRecordsAreConvertedBesideThePractice();
+    void aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn();
+    void aLogBesideARestoredBackupIsSetAside();
+    void aSharedFolderReachedThroughALinkKeepsItsRights();
+    void aRecordOnAFuseFolderKeepsEveryAnswer();
 
 private:
     QTemporaryDir dir_;
@@ -775,6 +793,225 @@ void TestHistory::theWindowForParents()
     for (int i = 0; i < series->barSets().at(0)->count(); ++i)
         shown += int(series->barSets().at(0)->at(i) + series->barSets().at(1)->at(i));
     QCOMPARE(shown, 136);
+}
+
+// The child's program practises while an adult's tool reads the record in
+// another process; then the child's program is killed. Its locks on the file
+// must hold throughout, or the tool takes itself for the last user and
+// removes the log still being written into.
+void TestHistory::anAdultsToolBesideThePractiseKeepsEveryAnswer()
+{
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    QTest::qWait(300); // the child's own check of the whole file has run
+    QVERIFY(AdultReadsTheRecord(dir_.filePath(QStringLiteral("x.pdf"))));
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(child.process.processId())).entryInfoList(QDir::System))
+        QVERIFY2(!fd.symLinkTarget().contains(QStringLiteral("(deleted)")), qPrintable(fd.symLinkTarget()));
+    ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
+    QVERIFY(child.process.waitForFinished());
+    QCOMPARE(StoredAnswers(), 4);
+}
+
+// Every row's uid: 16 bytes, version 7, its first 48 bits the row's
+// milliseconds, no two alike; "" when all are, else what is wrong.
+QString CheckUids(QSqlDatabase db)
+{
+    QSet<QByteArray> seen;
+    for (const char* table : {"antworten", "spiele"}) {
+        QSqlQuery q(QStringLiteral("SELECT uid, utc FROM %1").arg(QLatin1String(table)), db);
+        while (q.next()) {
+            const QByteArray uid = q.value(0).toByteArray();
+            if (uid.size() != 16 || (uchar(uid[6]) >> 4) != 7 || (uchar(uid[8]) >> 6) != 2
+                || uid.left(6).toHex().toLongLong(nullptr, 16) != q.value(1).toLongLong() || seen.contains(uid))
+                return QStringLiteral("%1: %2").arg(QLatin1String(table), QString::fromLatin1(uid.toHex()));
+            seen.insert(uid);
+        }
+    }
+    return seen.isEmpty() ? QStringLiteral("keine Zeilen") : QString();
+}
+
+// A record of the first release with thousands of answers, while that
+// release still runs beside the new one: the new program converts it while
+// the child practises, the old program's later answers are kept and
+// completed, and every row keeps its id and gets a uid of its own.
+void TestHistory::earlierRecordsAreConvertedBesideThePractice()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(DefaultHistoryPath()).absolutePath()));
+    QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alt"));
+    old.setDatabaseName(DefaultHistoryPath());
+    QVERIFY(old.open());
+    QSqlQuery q(old);
+    for (const char* step :
+         {"CREATE TABLE antworten (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, rechenart INTEGER, reihe TEXT, "
+          "zeile INTEGER, erwartet TEXT, eingegeben TEXT, richtig INTEGER, ms INTEGER)",
+          "CREATE TABLE spiele (id INTEGER PRIMARY KEY, zeit TEXT, kind TEXT, sekunden INTEGER)",
+          "WITH RECURSIVE n(i) AS (SELECT 7 UNION ALL SELECT i + 1 FROM n WHERE i < 5006) INSERT INTO antworten "
+          "SELECT i, datetime('2025-01-01', '+' || i || ' minutes'), 'Lena', 1, 'a+b', 1, '3', '3', 1, 900 FROM n",
+          "INSERT INTO spiele VALUES (3, '2025-01-02 10:00:00', 'Lena', 40)", "PRAGMA application_id = 1380270923",
+          "PRAGMA user_version = 1", "PRAGMA journal_mode = WAL"})
+        QVERIFY2(q.exec(QLatin1String(step)), qPrintable(q.lastError().text()));
+    q.finish();
+    QSqlQuery oldInsert(old);
+    QVERIFY(oldInsert.prepare(QStringLiteral("INSERT INTO antworten (zeit, kind, rechenart, reihe, zeile, erwartet, "
+                                             "eingegeben, richtig, ms) VALUES ('2026-03-10 08:00:00', 'Mia', 2, "
+                                             "'c-e', 1, '4', '5', 0, 700)")));
+
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QVERIFY2(child.Answer() == "ok", qPrintable(PausedReason()));
+    QVERIFY2(oldInsert.exec(), qPrintable(oldInsert.lastError().text()));
+    QTRY_VERIFY_WITH_TIMEOUT(!QSqlQuery(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = 'umstellung'"), old).next(),
+                             20000);
+    QCOMPARE(child.Answer(), QByteArray("ok"));
+    QVERIFY(child.Quit());
+    QCOMPARE(StoredAnswers(), 5003);
+    QCOMPARE(CheckUids(old), QString());
+    QVERIFY(q.exec(QStringLiteral("SELECT min(id), count(DISTINCT id) FROM antworten")) && q.next());
+    QCOMPARE(q.value(0).toInt() * 10000 + q.value(1).toInt(), 7 * 10000 + 5003);
+    QVERIFY(q.exec(QStringLiteral("SELECT zeit, utc FROM antworten WHERE kind = 'Mia'")) && q.next());
+    QCOMPARE(QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs).toMSecsSinceEpoch(), q.value(1).toLongLong());
+    QCOMPARE(q.value(1).toLongLong(), QDateTime(QDate(2026, 3, 10), QTime(8, 0)).toMSecsSinceEpoch());
+
+    // A record of the second release: its rows get their uids in steps, and
+    // the previous release, still running, writes on.
+    q.finish(), oldInsert.finish(), old.close();
+    QVERIFY(HistoryStore::DeleteFile(DefaultHistoryPath()) && old.open());
+    for (const char* step :
+         {"CREATE TABLE antworten (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER NOT NULL, "
+          "kind TEXT NOT NULL, rechenart INTEGER NOT NULL, reihe TEXT NOT NULL, zeile INTEGER NOT NULL, erwartet TEXT "
+          "NOT NULL, eingegeben TEXT NOT NULL, richtig INTEGER NOT NULL, ms INTEGER NOT NULL)",
+          "CREATE TABLE spiele (id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT, utc INTEGER, kind TEXT, sekunden INTEGER)",
+          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25) INSERT INTO antworten "
+          "SELECT i * 2, '2025-01-01T10:00:00.000+01:00', 1735722000000 + i, 'Lena', 1, 'a+b', 1, '3', '3', 1, 900 FROM n",
+          "PRAGMA application_id = 1380270923", "PRAGMA user_version = 2"})
+        QVERIFY2(q.exec(QLatin1String(step)), qPrintable(q.lastError().text()));
+    QVERIFY(oldInsert.prepare(QStringLiteral("INSERT INTO antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, "
+                                             "eingegeben, richtig, ms) VALUES ('2026-03-10T08:00:00.000+01:00', "
+                                             "1773126000000, 'Mia', 2, 'c-e', 1, '4', '5', 0, 700)")));
+    {
+        HistoryStore store(DefaultHistoryPath());
+        QVERIFY(store.Open(false) && store.ConversionPending());
+        QVERIFY(oldInsert.exec());
+        int steps = 0;
+        while (store.ConvertStep(4) > 0)
+            ++steps;
+        QVERIFY2(steps >= 7 && !store.ConversionPending(), qPrintable(QString::number(steps) + store.Problem()));
+    }
+    QCOMPARE(CheckUids(old), QString());
+    QVERIFY(q.exec(QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM antworten ORDER BY id LIMIT 3)")) && q.next());
+    QCOMPARE(q.value(0).toString(), QStringLiteral("2,4,6"));
+}
+
+void TestHistory::aFullDiskLeavesANoticeOfTheGapAndRecordingGoesOn()
+{
+    QVERIFY(SetRecordingOn(true));
+    const auto answer = [] { RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12")); };
+    answer();
+    QVERIFY(QFileInfo(Settings().fileName()).exists());
+    // The disk is full for the record's log from here on (the settings stay smaller).
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit full = old;
+    full.rlim_cur = rlim_t(QFileInfo(DefaultHistoryPath() + QStringLiteral("-wal")).size());
+    setrlimit(RLIMIT_FSIZE, &full);
+    answer(), answer();
+    setrlimit(RLIMIT_FSIZE, &old);
+    answer(), answer(), answer();
+    QCOMPARE(StoredAnswers(), 4);
+    // The next start records on, and the parents still learn of the gap; once.
+    ResetRecorder();
+    answer();
+    QCOMPARE(StoredAnswers(), 5);
+    const QString notice = PausedReason();
+    QVERIFY2(notice.contains(QStringLiteral("2 Antworten fehlen")) && !notice.contains(QStringLiteral("Speicher voll oder schreibgeschützt?")),
+             qPrintable(notice));
+    QVERIFY(Settings().value(QStringLiteral("Verlauf/Luecken")).isNull());
+}
+
+// A backup copied back while the log of a later, killed run lies beside it.
+void TestHistory::aLogBesideARestoredBackupIsSetAside()
+{
+    const QString path = DefaultHistoryPath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    const QString backup = dir_.filePath(QStringLiteral("sicherung.sqlite"));
+    for (int answers : {3, 200}) {
+        HistoryStore store(path);
+        QVERIFY(store.Open(true));
+        for (int i = 0; i < answers; ++i)
+            QVERIFY(store.RecordAnswer(Answer(QStringLiteral("Lena"), At(10), 1, QStringLiteral("a+b"), true)));
+        store.Close();
+        if (answers == 3)
+            QVERIFY(!QFileInfo::exists(backup) && QFile::copy(path, backup));
+    }
+    QProcess writer;
+    writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--schreiben"), path});
+    for (qint64 committed = 0; committed < 300 && writer.waitForReadyRead(10000);)
+        while (writer.canReadLine())
+            committed = writer.readLine().trimmed().toLongLong();
+    ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+    QVERIFY(writer.waitForFinished());
+    QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+    QVERIFY(QFile::remove(path) && QFile::copy(backup, path));
+
+    QVERIFY(SetRecordingOn(true));
+    RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
+    QVERIFY(!RecordingPaused());
+    CloseRecord();
+    QCOMPARE(StoredAnswers(), 4);
+    QCOMPARE(HistoryStore::LogsSetAside(path).size(), 1);
+    const QString notice = PausedReason();
+    QVERIFY2(notice.contains(QStringLiteral("beiseitegelegt")) && !notice.contains(QStringLiteral("Technische")),
+             qPrintable(notice));
+}
+
+void TestHistory::aSharedFolderReachedThroughALinkKeepsItsRights()
+{
+    const QString shared = dir_.filePath(QStringLiteral("geteilt"));
+    QVERIFY(QDir().mkpath(shared) && ::chmod(QFile::encodeName(shared).constData(), 02775) == 0);
+    const QString folder = QFileInfo(DefaultHistoryPath()).absolutePath();
+    QVERIFY(QDir().mkpath(QFileInfo(folder).absolutePath()) && QFile::link(shared, folder));
+    QVERIFY(SetRecordingOn(true));
+    RecordAnswer(QStringLiteral("Lena"), 1, 1, 1, QStringLiteral("12"), QStringLiteral("12"));
+    CloseRecord();
+    QCOMPARE(StoredAnswers(), 1);
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(shared).constData(), &st) == 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(02775));
+    QVERIFY(QFile::remove(folder));
+}
+
+// The record in a home on a FUSE file system (a pass-through mount made
+// with bindfs): the child practises, an adult's tool reads, the child is killed.
+void TestHistory::aRecordOnAFuseFolderKeepsEveryAnswer()
+{
+    if (geteuid() != 0 || !QFileInfo::exists(QStringLiteral("/dev/fuse"))
+        || QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty())
+        QSKIP("Needs root, /dev/fuse and bindfs (Debian package bindfs) to mount a FUSE folder.");
+    const QString source = dir_.filePath(QStringLiteral("fuse-quelle"));
+    const QString mount = dir_.filePath(QStringLiteral("fuse"));
+    QVERIFY(QDir().mkpath(source) && QDir().mkpath(mount));
+    QCOMPARE(QProcess::execute(QStringLiteral("bindfs"), {source, mount}), 0);
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_DATA_HOME", data);
+        QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mount});
+    });
+    // The processes started from here keep their record on the mount.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(mount));
+    const QString path = mount + QStringLiteral("/Rechenkov/Rechenkov/verlauf.sqlite");
+    QVERIFY(SetRecordingOn(true));
+    Child child;
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    QVERIFY(AdultReadsTheRecord(dir_.filePath(QStringLiteral("f.pdf"))));
+    QCOMPARE(child.Answer(2), QByteArray("ok"));
+    ::kill(static_cast<pid_t>(child.process.processId()), SIGKILL);
+    QVERIFY(child.process.waitForFinished());
+    QCOMPARE(StoredAnswers(path), 4);
+    // Kept with a rollback journal: no log that needs memory shared over the mount.
+    QCOMPARE(int(Bytes(path).at(18)), 1);
 }
 
 int main(int argc, char** argv)

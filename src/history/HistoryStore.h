@@ -6,7 +6,8 @@
 //
 // Whether a file is ours is decided from its first bytes before SQLite ever
 // opens it, so a file of another program is never changed, not even by the
-// merge of its pending log. Every query is checked: a query that fails
+// merge of its pending log. That look happens once, before this process's
+// first connection to the file; afterwards only stat() compares identity. Every query is checked: a query that fails
 // leaves the store in a state that says why, and its result is then empty
 // and must not be shown as figures.
 
@@ -103,7 +104,7 @@ public:
 
     // The schema version this program writes; older files are upgraded in
     // place by the program that records, and read as they are by the others.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     explicit HistoryStore(QString path);
     ~HistoryStore();
@@ -133,7 +134,18 @@ public:
     // another thread checkpoints instead.
     void SetAutoCheckpoint(bool on);
 
-    // Each in a transaction of its own; false (and WriteFailed or Corrupt) when it could not be written.
+    // Whether rows of an earlier schema still wait for ConvertStep.
+    bool ConversionPending() const;
+    // Converts up to `rows` waiting rows in one short transaction; the
+    // number of rows handled (0 when nothing waits any longer), -1 when it
+    // failed. The store must be open for writing.
+    int ConvertStep(int rows);
+    // Merges the log into the file as far as no reader needs it; false when
+    // that could not be done (the log then keeps growing).
+    bool Checkpoint();
+
+    // Each in a transaction of its own; false (and WriteFailed or Corrupt)
+    // when it could not be written. After WriteFailed the next write tries again.
     bool RecordAnswer(const AnswerRecord& a);
     bool RecordGame(const GameRecord& g);
 
@@ -165,18 +177,31 @@ public:
     // Renames the file with its log files to a free name beside it, so a
     // new record can begin; the new name in `*kept`. Never a folder.
     static bool SetAside(const QString& path, QString* kept);
+    // The logs that were found beside the file at `path` but did not belong
+    // to it (a backup copied back beside the log of a later run) and were
+    // set aside under these names before the file was opened, oldest first.
+    static QStringList LogsSetAside(const QString& path);
     // Which file the path names now ("device:inode"), empty when none.
     static QString Identity(const QString& path);
 
 private:
     enum class Kind { Absent, Empty, Ours, Foreign, NotDatabase, Folder, Unreadable };
+    // Finds out what the path holds; a file of ours is then held (see Hold)
+    // until Close.
     Kind Examine() const;
+    // Renames the log (and removes its index) where no program uses it.
+    void SetAsideLog() const;
+    // Counts this store among the holders of the file (with the holders' mutex locked).
+    void Hold(const QString& identity) const;
     bool Fail(State s, const QString& detail);
+    // A write succeeded: a failure before it no longer holds.
+    bool Written();
     bool FailFrom(const QSqlError& e, State otherwise);
     // Notes a failed query of a view; the caller's result is then empty.
     void ReadError(const QSqlError& e) const;
     bool CreateOrUpgrade(int fromVersion);
-    bool ReadOldSchema();
+    bool ReadOldSchema(int version);
+    bool ShowConvertedSoFar();
     // Reads the file's schema version into `*version`; false (CannotOpen, or
     // Newer for a file of a later program) when it cannot be used.
     bool ReadVersion(QSqlQuery& q, int* version);
@@ -186,6 +211,7 @@ private:
     mutable State state_ = State::Closed;
     mutable QString detail_;
     QString identity_;
+    mutable QString held_; // the file this store holds, while it holds one
     bool writable_ = false;
 };
 

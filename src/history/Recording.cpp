@@ -11,11 +11,16 @@
 #include "rows/ColumnRules.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
+#include <QSqlDatabase>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
@@ -30,6 +35,13 @@ const QString kNameKey = QStringLiteral("Verlauf/Name");
 const QString kProblemKey = QStringLiteral("Verlauf/Problem");
 // The file (device and inode) a reader found damaged.
 const QString kDamagedKey = QStringLiteral("Verlauf/Beschaedigt");
+// Stretches of practice that could not be recorded, a line each for the
+// parents; and the stretch still open: since when, and how many answers.
+const QString kGapsKey = QStringLiteral("Verlauf/Luecken");
+const QString kGapSinceKey = QStringLiteral("Verlauf/LueckeSeit");
+const QString kGapAnswersKey = QStringLiteral("Verlauf/LueckeAntworten");
+// The logs set aside beside the record that the parents were told of.
+const QString kLogsToldKey = QStringLiteral("Verlauf/ProtokolleGemeldet");
 
 QSettings Settings() { return QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov")); }
 
@@ -38,7 +50,8 @@ bool Save(QSettings& s)
 {
     s.sync();
     const QString file = s.fileName();
-    if (QFileInfo::exists(file)) {
+    // A folder reached through a symbolic link is someone's arrangement, and left as it is.
+    if (QFileInfo::exists(file) && !QFileInfo(file).isSymLink() && !QFileInfo(QFileInfo(file).absolutePath()).isSymLink()) {
         ::chmod(QFile::encodeName(file).constData(), 0600);
         ::chmod(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), 0700);
     }
@@ -50,6 +63,8 @@ bool g_paused = false;
 QString g_pausedOn; // the file recording paused on ("" when there was none)
 QString g_child;
 QElapsedTimer g_taskClock;
+bool g_missing = false; // the last write failed and will be tried again
+QStringList g_gapsShown; // the stretches of lost practice handed to the parents' window
 
 // Once a run the whole file is checked for damage, beside the child's
 // practice and on a connection of its own; an insert alone may never touch
@@ -84,10 +99,120 @@ void StartCheck(const QString& path)
     });
 }
 
+// Qt SQL drops its connections in a routine of the application object's
+// end, registered when its list of connections is first used, and such
+// routines run newest first: registered after that, the store is closed
+// (and its log merged) and the conversion stopped while the connections are
+// still there. Called in the main thread.
+void CloseAtExit()
+{
+    static const bool registered = (QSqlDatabase::contains(QString()), qAddPostRoutine(ResetRecorder), true);
+    Q_UNUSED(registered);
+}
+
+// A record of an earlier release is converted beside the child's practice,
+// in short steps on a connection of its own, never between an answer's
+// Enter and its result: the child's writes take turns with the steps.
+struct Conversion {
+    std::thread thread;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
+};
+std::unique_ptr<Conversion> g_conversion;
+
+void StopConversion()
+{
+    if (g_conversion) {
+        g_conversion->stop.store(true);
+        g_conversion->thread.join();
+        g_conversion.reset();
+    }
+}
+
+void StartConversion(const QString& path)
+{
+    if (g_conversion)
+        return;
+    CloseAtExit();
+    g_conversion = std::make_unique<Conversion>();
+    Conversion* conversion = g_conversion.get();
+    conversion->thread = std::thread([conversion, path] {
+        HistoryStore store(path);
+        if (!store.Open(false) || !store.ConversionPending()) {
+            conversion->finished.store(true);
+            return;
+        }
+        // The log is merged here between steps, outside the turns the child waits for.
+        store.SetAutoCheckpoint(false);
+        int rows = 200;
+        for (int step = 1; !conversion->stop.load(); ++step) {
+            QElapsedTimer clock;
+            clock.start();
+            const int done = store.ConvertStep(rows);
+            if (done <= 0)
+                break;
+            // About a millisecond per step: an answer given meanwhile waits no longer.
+            const qint64 us = std::max<qint64>(clock.nsecsElapsed() / 1000, 1);
+            rows = int(std::clamp<qint64>(rows * 700 / us, 20, 2000));
+            if (step % 5 == 0)
+                store.Checkpoint();
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        store.Checkpoint();
+        conversion->finished.store(true);
+    });
+}
+
 // The problem the check found, once it is finished; empty otherwise.
 QString FoundDamage()
 {
     return g_check && g_check->done.load(std::memory_order_acquire) ? g_check->problem : QString();
+}
+
+QString ShortTime(const QDateTime& t) { return QLocale(QLocale::German).toString(t, QStringLiteral("d. MMMM yyyy, HH:mm")); }
+
+// A write failed (a full disk, say): the open stretch of lost practice grows
+// by one answer; the next answer tries again.
+void Missed(const QString& reason)
+{
+    QSettings s = Settings();
+    if (!s.contains(kGapSinceKey))
+        s.setValue(kGapSinceKey, QDateTime::currentDateTime());
+    s.setValue(kGapAnswersKey, s.value(kGapAnswersKey, 0).toInt() + 1);
+    s.setValue(kProblemKey, reason);
+    Save(s);
+}
+
+// Closes an open stretch of lost practice into a line for the parents,
+// ending `until` (null: at the end of an earlier run).
+void CloseGap(QSettings& s, const QDateTime& until)
+{
+    if (!s.contains(kGapSinceKey))
+        return;
+    const QDateTime since = s.value(kGapSinceKey).toDateTime();
+    const int answers = s.value(kGapAnswersKey, 0).toInt();
+    const QString end = until.isValid() ? ShortTime(until) : QStringLiteral("zum Ende des damaligen Programmlaufs");
+    QStringList gaps = s.value(kGapsKey).toStringList();
+    gaps << QStringLiteral("Lücke im Lernverlauf: vom %1 bis %2 wurde nichts aufgezeichnet (%3; Speicher voll oder "
+                           "schreibgeschützt).")
+                .arg(ShortTime(since), end,
+                     answers == 1 ? QStringLiteral("1 Antwort fehlt") : QStringLiteral("%1 Antworten fehlen").arg(answers));
+    s.setValue(kGapsKey, gaps);
+    s.remove(kGapSinceKey);
+    s.remove(kGapAnswersKey);
+}
+
+// The file works again: an old complaint no longer holds, but a stretch of
+// lost practice stays noted until a parent saw it.
+void FileWorks(const QDateTime& since)
+{
+    QSettings s = Settings();
+    if (s.contains(kProblemKey) || s.contains(kDamagedKey) || s.contains(kGapSinceKey)) {
+        CloseGap(s, since);
+        s.remove(kProblemKey);
+        s.remove(kDamagedKey);
+        Save(s);
+    }
 }
 
 // Pauses recording as long as the same file stands at the path, and leaves the reason for the window.
@@ -126,20 +251,21 @@ HistoryStore* Store(const QString& damaged)
             Pause(HistoryStore::Identity(path), store->Problem());
             return nullptr;
         }
-        // Qt SQL drops its connections in a routine of the application
-        // object's end, and such routines run newest first: registered after
-        // the first connection, the store is closed (and its log merged)
-        // while the connection is still there.
-        static const bool closedAtExit = (qAddPostRoutine(ResetRecorder), true);
-        Q_UNUSED(closedAtExit);
+        CloseAtExit();
         g_store = std::move(store);
         // With a school server the sender thread checkpoints the log.
         if (school::Configured())
             g_store->SetAutoCheckpoint(false);
-        // The file works again: an old complaint no longer holds.
-        ClearPausedReason();
+        // A stretch a killed or ended run could not close ends with that run.
+        FileWorks(QDateTime());
         StartCheck(path);
+        if (g_store->ConversionPending())
+            StartConversion(path);
     }
+    // While the conversion runs, it merges the log between its steps; an
+    // answer never waits for a merge of the conversion's pages.
+    if (g_conversion && !school::Configured())
+        g_store->SetAutoCheckpoint(g_conversion->finished.load());
     const QString damage = FoundDamage();
     if (!damage.isEmpty()) {
         Pause(file, damage);
@@ -167,10 +293,18 @@ void Write(const std::function<bool(HistoryStore&)>& write)
     HistoryStore* store = Store(damaged);
     if (!store)
         return;
-    if (write(*store))
+    if (write(*store)) {
+        if (g_missing) {
+            g_missing = false;
+            FileWorks(QDateTime::currentDateTime());
+        }
         school::RecordChanged();
-    else
+    } else if (store->GetState() == HistoryStore::State::WriteFailed) {
+        g_missing = true;
+        Missed(store->Problem());
+    } else {
         Pause(HistoryStore::Identity(store->Path()), store->Problem());
+    }
 }
 
 } // namespace
@@ -195,6 +329,9 @@ QString StartName(const QString& fallback)
         return fallback;
     // Answers a killed run could not send leave now.
     school::RecordChanged();
+    // A record of an earlier release is converted from the start on, before the first answer.
+    if (QFileInfo(DefaultHistoryPath()).isFile())
+        StartConversion(DefaultHistoryPath());
     const QString name = Settings().value(kNameKey).toString();
     if (!name.isEmpty())
         g_child = name;
@@ -241,20 +378,51 @@ void RecordGame(long long seconds)
 
 void CloseRecord()
 {
+    StopConversion();
     StopCheck();
+    // Everything goes into the file itself; where that fails the parents learn of it.
+    if (g_store && !g_store->Checkpoint() && g_store->GetState() != HistoryStore::State::Ready) {
+        QSettings s = Settings();
+        s.setValue(kProblemKey, g_store->Problem());
+        Save(s);
+    }
     g_store.reset();
 }
 
-QString PausedReason() { return Settings().value(kProblemKey).toString(); }
+QString PausedReason()
+{
+    QSettings s = Settings();
+    QStringList told = s.value(kLogsToldKey).toStringList();
+    for (const QString& log : HistoryStore::LogsSetAside(DefaultHistoryPath()))
+        if (!told.contains(log)) {
+            told << log;
+            s.setValue(kLogsToldKey, told);
+            s.setValue(kGapsKey, s.value(kGapsKey).toStringList() << QStringLiteral(
+                "Neben dem Lernverlauf lag ein Protokoll, das nicht zu dieser Datei gehört (etwa nach dem "
+                "Zurückspielen einer Sicherung). Es wurde nicht übernommen, sondern beiseitegelegt: %1")
+                .arg(QDir::toNativeSeparators(log)));
+        }
+    // Only the parents' window asks: the stretches of lost practice it
+    // shows count as seen, and stay shown in this program's windows.
+    const QStringList gaps = s.value(kGapsKey).toStringList();
+    if (!gaps.isEmpty()) {
+        g_gapsShown << gaps;
+        s.remove(kGapsKey);
+        Save(s);
+    }
+    QStringList lines{s.value(kProblemKey).toString()};
+    lines << g_gapsShown;
+    lines.removeAll(QString());
+    return lines.join(QLatin1Char('\n'));
+}
 
 void ClearPausedReason()
 {
     QSettings s = Settings();
-    if (s.contains(kProblemKey) || s.contains(kDamagedKey)) {
-        s.remove(kProblemKey);
-        s.remove(kDamagedKey);
-        Save(s);
-    }
+    g_gapsShown.clear();
+    for (const QString& key : {kProblemKey, kDamagedKey, kGapsKey, kGapSinceKey, kGapAnswersKey})
+        s.remove(key);
+    Save(s);
 }
 
 bool RecordingPaused() { return g_paused; }
@@ -271,8 +439,10 @@ void NoteDamagedRecord(const QString& path)
 
 void ResetRecorder()
 {
+    StopConversion();
     StopCheck();
     g_store.reset();
+    g_missing = false;
     g_paused = false;
     g_pausedOn.clear();
 }

@@ -34,8 +34,12 @@ void RecordGame(long long seconds);
 // Called when the program ends: everything written goes into the file itself.
 void CloseRecord();
 
-// Why recording paused, for the window; empty when it did not.
+// Why recording paused, and the stretches of practice that could not be
+// recorded (a full disk: each answer tries again), for the parents' window;
+// empty when nothing is to be said. A stretch is kept over restarts until
+// this is first asked, then shown by this program as long as it runs.
 QString PausedReason();
+// A parent made a new beginning: nothing of the above holds any longer.
 void ClearPausedReason();
 // Whether recording is paused in this run.
 bool RecordingPaused();

@@ -10,13 +10,18 @@ RecordPairs FromRecord(const QString& child, int count)
 {
     RecordPairs out;
     history::HistoryStore store(history::DefaultHistoryPath());
-    if (!store.Open(false)) {
+    // Read only: a reader beside a practising child never merges or removes its log.
+    if (!store.OpenForReading(false)) {
         out.problem = store.GetState() == history::HistoryStore::State::Missing
             ? QStringLiteral("Es gibt keinen Lernverlauf: die Aufzeichnung war nie eingeschaltet.")
             : store.Problem();
         return out;
     }
     out.children = store.Children();
+    if (store.GetState() != history::HistoryStore::State::Ready) {
+        out.problem = store.Problem();
+        return out;
+    }
     if (child.isEmpty())
         return out;
     if (!out.children.contains(child)) {
@@ -31,6 +36,12 @@ RecordPairs FromRecord(const QString& child, int count)
         out.operation = task->operation;
         if (static_cast<int>(out.tasks.size()) < count)
             out.tasks.push_back(*task);
+    }
+    // A query that failed is said as such, never taken for a child without weak pairs.
+    if (store.GetState() != history::HistoryStore::State::Ready) {
+        out.problem = store.Problem();
+        out.tasks.clear();
+        return out;
     }
     if (out.tasks.empty())
         out.problem = QStringLiteral("„%1“ hat in den letzten 30 Tagen keine Rechenreihe mit mindestens fünf "
