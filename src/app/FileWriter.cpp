@@ -411,6 +411,8 @@ QString Cause(int error, const QString& fileName)
 {
     // FAT and SMB refuse these characters in a name, with "not permitted" or "invalid".
     const bool oddName = fileName.contains(QRegularExpression(QStringLiteral("[\\\\:*?\"<>|]")));
+    const QString oddChars = QStringLiteral("der Name enthält Zeichen, die dieser Datenträger nicht erlaubt "
+                                            "(\\ : * ? \" < > |)");
     switch (error) {
     case ENOSPC:
     case EDQUOT: return QStringLiteral("der Speicherplatz ist voll");
@@ -419,12 +421,12 @@ QString Cause(int error, const QString& fileName)
     case EIO: return QStringLiteral("der Datenträger meldet einen Ein-/Ausgabefehler");
     case EINVAL:
         if (oddName)
-            return QStringLiteral("der Name enthält Zeichen, die dieser Datenträger nicht erlaubt (\\ : * ? \" < > |)");
+            return oddChars;
         return QStringLiteral("der Datenträger unterstützt das nicht");
     case EACCES:
     case EPERM:
         if (oddName)
-            return QStringLiteral("der Name enthält Zeichen, die dieser Datenträger nicht erlaubt (\\ : * ? \" < > |)");
+            return oddChars;
         return QStringLiteral("keine Berechtigung");
     case ENOENT:
     case ENOTDIR: return QStringLiteral("der Ordner ist nicht mehr da oder nimmt keine neuen Dateien an");

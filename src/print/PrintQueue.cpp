@@ -57,7 +57,9 @@ QString Reason(const QString& message)
 {
     static const QStringList stock{QStringLiteral("Rejecting Jobs"), QStringLiteral("Accepting Jobs"),
                                    QStringLiteral("Paused"), QStringLiteral("Stopped"), QStringLiteral("Ready")};
-    return message.isEmpty() || stock.contains(message, Qt::CaseInsensitive) ? QString() : QStringLiteral(": ") + message;
+    if (message.isEmpty() || stock.contains(message, Qt::CaseInsensitive))
+        return QString();
+    return QStringLiteral(": ") + message;
 }
 
 QString Technical(const QString& detail)

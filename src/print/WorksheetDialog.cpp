@@ -358,13 +358,15 @@ bool WorksheetDialog::PrintTo(QPrinter& printer)
     QString text = job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job);
     // A page range says which pages went out, not how many sheets the stack has.
     const int total = worksheets::PageCount(job);
-    const int from = std::max(printer.fromPage(), 1), to = printer.toPage() > 0 ? std::min(printer.toPage(), total) : total;
+    const int from = std::max(printer.fromPage(), 1);
+    const int to = printer.toPage() > 0 ? std::min(printer.toPage(), total) : total;
     if (printer.printRange() == QPrinter::PageRange && (from > 1 || to < total)) {
         const QString pages = from == to ? QStringLiteral("Seite %1 von %3").arg(from).arg(total)
                                          : QStringLiteral("Die Seiten %1 bis %2 von %3").arg(from).arg(to).arg(total);
+        const bool one = from == to;
         text = job.output.isEmpty()
-                   ? QStringLiteral("%1 %2 an den Drucker „%3“.").arg(pages, from == to ? "geht" : "gehen", job.printer)
-                   : QStringLiteral("%1 %2 in „%3“ gespeichert.").arg(pages, from == to ? "ist" : "sind", job.output);
+                   ? QStringLiteral("%1 %2 an den Drucker „%3“.").arg(pages, one ? "geht" : "gehen", job.printer)
+                   : QStringLiteral("%1 %2 in „%3“ gespeichert.").arg(pages, one ? "ist" : "sind", job.output);
     }
     Report(sent.said.isEmpty() ? text : text + CR + sent.said);
     return true;
