@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <stdio.h> // renameat2
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace files {
@@ -251,7 +252,12 @@ bool FileWriter::Write(const char* data, qint64 size)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return Fail(Error::WriteFailed, errno);
+            // Some FUSE file systems (fusefat) answer a full disk with "not
+            // permitted"; the free space tells what really happened.
+            const int error = errno;
+            struct statvfs space {};
+            diskFull_ = ::fstatvfs(fd_, &space) == 0 && space.f_blocks > 0 && space.f_bavail == 0;
+            return Fail(Error::WriteFailed, error);
         }
         if (written == 0)
             return Fail(Error::WriteFailed, ENOSPC);
@@ -483,7 +489,8 @@ QString FileWriter::Problem() const
     case Error::WriteFailed:
         return QStringLiteral("Die Datei „%1“ konnte nicht geschrieben werden: %2. Eine vorhandene Datei "
                               "dieses Namens ist unverändert.\nTechnische Angabe: %3 (errno %4)")
-            .arg(name, Cause(errno_, QFileInfo(path_).fileName()), QString::fromLocal8Bit(std::strerror(errno_)))
+            .arg(name, Cause(diskFull_ ? ENOSPC : errno_, QFileInfo(path_).fileName()),
+                 QString::fromLocal8Bit(std::strerror(errno_)))
             .arg(errno_);
     case Error::NoContent: return QStringLiteral("Der Inhalt für „%1“ konnte nicht erstellt werden.").arg(name);
     }

@@ -81,6 +81,7 @@ private:
     QByteArray tempName_; // the hidden temporary file where there is no O_TMPFILE
     bool existed_ = false;
     bool danglingLink_ = false; // the name is a symbolic link to nothing
+    bool diskFull_ = false;     // a write failed with no space left, whatever the error said
     unsigned mode_ = 0666;
     std::unique_ptr<QIODevice> device_;
 };
