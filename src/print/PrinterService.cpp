@@ -183,17 +183,23 @@ private:
                 ::unlink(name.constData());
         }
         if (fd < 0 || !spool_.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
-            problem_ = QStringLiteral("Für den Druck ist im Ordner „%1“ kein Platz.").arg(QDir::tempPath());
+            problem_ = SpoolProblem();
             return false;
         }
         return true;
     }
 
+    static QString SpoolProblem()
+    {
+        return QStringLiteral("Die Seiten für den Drucker konnten im Ordner „%1“ nicht zwischengespeichert werden "
+                              "(Speicherplatz voll?).")
+            .arg(QDir::tempPath());
+    }
+
     printqueue::Sent SendSpool()
     {
         if (!spool_.flush())
-            return {printqueue::Fate::Failed,
-                    QStringLiteral("Für den Druck ist im Ordner „%1“ kein Platz.").arg(QDir::tempPath())};
+            return {printqueue::Fate::Failed, SpoolProblem()};
         return printqueue::SendPdf(queue_, spool_.handle(), QStringLiteral("Rechenkov"), printqueue::kWatchMs);
     }
 
@@ -202,9 +208,9 @@ private:
 
     QPrinter* printer_ = nullptr;
     std::unique_ptr<files::FileWriter> file_;
+    QString queue_; // the CUPS queue the job goes to
+    QFile spool_;   // the PDF on its way to that queue (the writer below goes first)
     std::unique_ptr<QPdfWriter> pdf_;
-    QString queue_;   // the CUPS queue the job goes to
-    QFile spool_;     // the PDF on its way to that queue
     QString problem_; // why the queue did not take the job, or why it waits
     QPainter painter_;
     QPaintDevice* device_ = nullptr; // set once painting has begun
