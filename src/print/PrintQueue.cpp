@@ -88,7 +88,11 @@ Sent Watch(const QString& queue, int job, int watchMs)
                               {"job-state", "job-printer-state-message"});
         const int state = Number(response, "job-state");
         const QString message = Text(response, "job-printer-state-message");
+        const bool forgotten = !response && cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND;
         ippDelete(response);
+        // A server that keeps no history forgets a job once it is printed.
+        if (forgotten)
+            return {Fate::OnItsWay, {}};
         if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED)
             return {Fate::Failed,
                     QStringLiteral("Der Drucker „%1“ hat den Auftrag abgebrochen.").arg(queue) + Technical(message)};
