@@ -922,10 +922,10 @@ bool HistoryStore::Checkpoint()
     if (state_ != State::Ready || !writable_)
         return false;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    // The result's first column says whether the checkpoint could not be made.
+    // The result: whether it could not be made, the log's pages, the pages merged.
     if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || !q.next())
         return FailFrom(q.lastError(), State::WriteFailed);
-    return q.value(0).toInt() == 0;
+    return q.value(0).toInt() == 0 && q.value(1).toInt() == q.value(2).toInt();
 }
 
 void HistoryStore::SetAutoCheckpoint(bool on)

@@ -141,7 +141,7 @@ public:
     // failed. The store must be open for writing.
     int ConvertStep(int rows);
     // Merges the log into the file as far as no reader needs it; false when
-    // that could not be done (the log then keeps growing).
+    // not all of it could be merged (the log then cannot begin anew).
     bool Checkpoint();
 
     // Each in a transaction of its own; false (and WriteFailed or Corrupt)

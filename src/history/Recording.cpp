@@ -145,18 +145,22 @@ void StartConversion(const QString& path)
         // The log is merged here between steps, outside the turns the child waits for.
         store.SetAutoCheckpoint(false);
         int rows = 200;
+        bool merged = true;
         for (int step = 1; !conversion->stop.load(); ++step) {
             QElapsedTimer clock;
             clock.start();
             const int done = store.ConvertStep(rows);
             if (done <= 0)
                 break;
-            // About a millisecond per step: an answer given meanwhile waits no longer.
+            // About 1.5 ms per step: an answer given meanwhile waits no longer.
             const qint64 us = std::max<qint64>(clock.nsecsElapsed() / 1000, 1);
-            rows = int(std::clamp<qint64>(rows * 700 / us, 20, 2000));
-            if (step % 5 == 0)
-                store.Checkpoint();
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            rows = int(std::clamp<qint64>(rows * 1500 / us, 100, 5000));
+            // The log begins anew only after a merge of all of it: one that
+            // was not complete (an answer came in meanwhile) is tried again
+            // at once, or the log would grow with every step.
+            if (!merged || step % 10 == 0)
+                merged = store.Checkpoint();
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
         }
         store.Checkpoint();
         conversion->finished.store(true);
