@@ -252,7 +252,13 @@ HistoryStore* Store(const QString& damaged)
     if (!g_store) {
         auto store = std::make_unique<HistoryStore>(path);
         if (!store->Open(true)) {
-            Pause(HistoryStore::Identity(path), store->Problem());
+            // A full disk may already stop the opening: the next answer tries again.
+            if (store->GetState() == HistoryStore::State::WriteFailed) {
+                g_missing = true;
+                Missed(store->Problem());
+            } else {
+                Pause(HistoryStore::Identity(path), store->Problem());
+            }
             return nullptr;
         }
         CloseAtExit();
@@ -260,8 +266,9 @@ HistoryStore* Store(const QString& damaged)
         // With a school server the sender thread checkpoints the log.
         if (school::Configured())
             g_store->SetAutoCheckpoint(false);
-        // A stretch a killed or ended run could not close ends with that run.
-        FileWorks(QDateTime());
+        // A stretch of this run ends now, one a killed or ended run could not close ended with it.
+        FileWorks(g_missing ? QDateTime::currentDateTime() : QDateTime());
+        g_missing = false;
         StartCheck(path);
         if (g_store->ConversionPending())
             StartConversion(path);
