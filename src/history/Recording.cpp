@@ -269,7 +269,11 @@ HistoryStore* Store(const QString& damaged)
         // A stretch of this run ends now, one a killed or ended run could not close ended with it.
         FileWorks(g_missing ? QDateTime::currentDateTime() : QDateTime());
         g_missing = false;
-        StartCheck(path);
+        // With a rollback journal (a network or FUSE home) a reader holds
+        // the answers back for as long as it reads: the check of the whole
+        // file is left to the parents' window there.
+        if (HistoryStore::OnLocalDisk(path))
+            StartCheck(path);
         if (g_store->ConversionPending())
             StartConversion(path);
     }
