@@ -871,7 +871,11 @@ int HistoryStore::ConvertStep(int rows)
         return v;
     };
     int done = 0;
-    if (!value(QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'umstellung'")).value_or(0)) {
+    const std::optional<qint64> pending =
+        value(QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'umstellung'"));
+    if (!pending)
+        return failed();
+    if (*pending == 0) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         return 0;
     }
