@@ -431,6 +431,8 @@ QString PausedReason()
     return lines.join(QLatin1Char('\n'));
 }
 
+QString PausedProblem() { return Settings().value(kProblemKey).toString(); }
+
 void ClearPausedReason()
 {
     QSettings s = Settings();
