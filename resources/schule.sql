@@ -6,13 +6,19 @@
 --   psql -d rechenkov -v ON_ERROR_STOP=1 -f /usr/share/rechenkov/schule.sql
 --
 -- It creates the schema `rechenkov`, its tables and indexes, and two group
--- roles without login. Give every computer (or every child's account) a
--- login role in rechenkov_kind and every teacher one in rechenkov_lehrer:
+-- roles without login. Every computer gets a login role of its own in
+-- rechenkov_kind (the sessions of one role can read each other's statements,
+-- the sent names and answers included, in pg_stat_activity); for a room of
+-- 25 computers, as a role with CREATEROLE or a superuser:
 --
---   CREATE ROLE rechner_3b LOGIN PASSWORD '...' IN ROLE rechenkov_kind;
+--   SELECT * FROM rechenkov.raum_anlegen('raum12', 25);
+--
+-- Every teacher gets one in rechenkov_lehrer:
+--
 --   CREATE ROLE frau_meier LOGIN PASSWORD '...' IN ROLE rechenkov_lehrer;
 --
--- Running it again changes nothing that is already there.
+-- Running it again keeps every row and account; it sets the two roles'
+-- rights anew (teachers of an earlier version lose DELETE on the tables).
 
 \set ON_ERROR_STOP on
 BEGIN;
@@ -112,13 +118,64 @@ BEGIN
 END
 $$;
 
+-- A teacher deletes one child's rows of one class (when a family asks for
+-- it) through this function alone: the teachers' role holds no DELETE on
+-- the tables, so it can neither empty them nor lock them against the
+-- computers' sending. Returns the number of rows deleted.
+CREATE OR REPLACE FUNCTION rechenkov.kind_loeschen(klasse_ text, kind_ text)
+    RETURNS bigint
+    LANGUAGE plpgsql SECURITY DEFINER
+    SET search_path = pg_catalog, pg_temp
+AS $$
+DECLARE
+    antworten_ bigint;
+    spiele_ bigint;
+BEGIN
+    DELETE FROM rechenkov.antworten WHERE klasse = klasse_ AND kind = kind_;
+    GET DIAGNOSTICS antworten_ = ROW_COUNT;
+    DELETE FROM rechenkov.spiele WHERE klasse = klasse_ AND kind = kind_;
+    GET DIAGNOSTICS spiele_ = ROW_COUNT;
+    RETURN antworten_ + spiele_;
+END
+$$;
+
+-- The accounts of a room: raum_01 ... raum_NN, each a login role in
+-- rechenkov_kind with a random password, listed once. An account that is
+-- already there keeps its password (kennwort stays empty), so running it
+-- again for a grown room only adds the new computers.
+CREATE OR REPLACE FUNCTION rechenkov.raum_anlegen(raum text, anzahl integer)
+    RETURNS TABLE (konto text, kennwort text)
+    LANGUAGE plpgsql
+    SET search_path = pg_catalog, pg_temp
+AS $$
+BEGIN
+    IF raum IS NULL OR raum !~ '^[a-z][a-z0-9_]{0,50}$' THEN
+        RAISE EXCEPTION 'Der Name des Raums darf nur Kleinbuchstaben, Ziffern und _ enthalten: %', raum;
+    END IF;
+    IF anzahl IS NULL OR anzahl NOT BETWEEN 1 AND 999 THEN
+        RAISE EXCEPTION 'Die Zahl der Rechner muss zwischen 1 und 999 liegen: %', anzahl;
+    END IF;
+    FOR i IN 1 .. anzahl LOOP
+        konto := raum || '_' || lpad(i::text, greatest(2, length(anzahl::text)), '0');
+        kennwort := NULL;
+        IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = konto) THEN
+            kennwort := replace(gen_random_uuid()::text, '-', '');
+            EXECUTE format('CREATE ROLE %I LOGIN PASSWORD %L IN ROLE rechenkov_kind', konto, kennwort);
+        END IF;
+        RETURN NEXT;
+    END LOOP;
+END
+$$;
+
 REVOKE ALL ON SCHEMA rechenkov FROM PUBLIC;
 REVOKE ALL ON ALL TABLES IN SCHEMA rechenkov FROM PUBLIC;
+REVOKE ALL ON ALL FUNCTIONS IN SCHEMA rechenkov FROM PUBLIC;
+-- Earlier versions let teachers delete in the tables themselves.
+REVOKE ALL ON ALL TABLES IN SCHEMA rechenkov FROM rechenkov_kind, rechenkov_lehrer;
 GRANT USAGE ON SCHEMA rechenkov TO rechenkov_kind, rechenkov_lehrer;
 GRANT SELECT ON rechenkov.schema_version TO rechenkov_kind, rechenkov_lehrer;
 GRANT INSERT ON rechenkov.antworten, rechenkov.spiele TO rechenkov_kind;
--- Teachers read everything and may delete a child's rows (for instance
--- when a family asks for it).
-GRANT SELECT, DELETE ON rechenkov.antworten, rechenkov.spiele TO rechenkov_lehrer;
+GRANT SELECT ON rechenkov.antworten, rechenkov.spiele TO rechenkov_lehrer;
+GRANT EXECUTE ON FUNCTION rechenkov.kind_loeschen(text, text) TO rechenkov_lehrer;
 
 COMMIT;

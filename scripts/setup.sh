@@ -10,6 +10,8 @@ packages=(
     # need the OpenGL module's, which its package does not pull in.
     libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
     fonts-dejavu-core fonts-liberation2
+    # Asking a print queue whether it takes jobs and what became of one.
+    libcups2-dev
     # A school's server: only the client driver, never a server.
     libqt6sql6-psql
 )
@@ -24,8 +26,9 @@ if [ "${1:-run}" = test ]; then
         # The school's server for the tests, and a German locale to run
         # them in as well (the client library then speaks German).
         postgresql locales
-        # A FUSE folder for the practice record in a home that is not a local disk.
-        bindfs
+        # FUSE folders: a FAT image (a USB stick) and bindfs, for the file
+        # writer and for the practice record in a home that is not a local disk.
+        fusefat dosfstools bindfs fuse
     )
 fi
 packages+=(${RECHENKOV_EXTRA_PACKAGES:-})

@@ -4,6 +4,7 @@
 
 #include "app/FileWriter.h"
 #include "history/HistoryStore.h"
+#include "rows/RowFileIO.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -159,6 +161,39 @@ private slots:
         QVERIFY2(err.contains("konnte nicht geschrieben werden"), qPrintable(err));
         QVERIFY(!QFileInfo::exists(Path("lang.csv")));
         QVERIFY(QDir(data).removeRecursively());
+    }
+
+    // A link to nothing is taken, unless replacing is asked for: then the link itself gives
+    // way. A folder that takes no files: the system's words only on the second line.
+    void aLinkToNothingAndAFolderForNothing()
+    {
+        QVERIFY(QFile::link(Path("weg/ziel.csv"), Path("lose.csv")));
+        QString problem;
+        QCOMPARE(Put(Path("lose.csv"), Replace::Never, "x", &problem), Error::Exists);
+        QVERIFY2(problem.contains("Verknüpfung"), qPrintable(problem));
+        QCOMPARE(Put(Path("lose.csv"), Replace::Always, "fünf"), Error::None);
+        QCOMPARE(Read(Path("lose.csv")), QByteArray("fünf"));
+        QVERIFY(!QFileInfo(Path("lose.csv")).isSymLink() && !QFileInfo::exists(Path("weg")));
+        QVERIFY(Put("/proc/rechenkov.csv", Replace::Never, "x", &problem) != Error::None);
+        for (int e = 1; e < 134; ++e)
+            QVERIFY2(!problem.section('\n', 0, 0).contains(QString::fromLocal8Bit(std::strerror(e))),
+                     qPrintable(problem));
+    }
+
+    // On a FAT or FUSE mount made by tests/filesystems.sh: CSV and row files, new and replaced.
+    void onTheFileSystemGiven()
+    {
+        const QString folder = qEnvironmentVariable("RECHENKOV_FOLDER_UNDER_TEST");
+        if (folder.isEmpty())
+            QSKIP("runs from tests/filesystems.sh on a mounted file system");
+        QCOMPARE(Put(folder + "/verlauf.csv", Replace::Never, "a;b\n"), Error::None); // new, then replaced
+        QCOMPARE(Put(folder + "/verlauf.csv", Replace::Always, "c;d\n"), Error::None);
+        QStringList items(63, QString("7"));
+        QVERIFY(rows::SaveRowFile(folder + "/reihe.LST", items));
+        items[0] = "8";
+        QVERIFY(rows::SaveRowFile(folder + "/reihe.LST", items));
+        QCOMPARE(rows::LoadRowFile(folder + "/reihe.LST").cells.front(), std::optional<long long>(8));
+        QCOMPARE(Read(folder + "/verlauf.csv"), QByteArray("c;d\n"));
     }
 
     void extensionForABareName()

@@ -965,6 +965,10 @@ void TestHistory::aLogBesideARestoredBackupIsSetAside()
     const QString notice = PausedReason();
     QVERIFY2(notice.contains(QStringLiteral("beiseitegelegt")) && !notice.contains(QStringLiteral("Technische")),
              qPrintable(notice));
+    // The parents read it as what happened, not as a recording that stopped.
+    const QString shown = HistoryWindow().notice->text();
+    QVERIFY2(shown.contains(QStringLiteral("beiseitegelegt")) && !shown.contains(QStringLiteral("angehalten")),
+             qPrintable(shown));
 }
 
 void TestHistory::aSharedFolderReachedThroughALinkKeepsItsRights()

@@ -9,8 +9,12 @@
 #include "app/MODUL1.h"
 #include "app/Windows.h"
 #include "main_window/Form1.h"
+#include "print/WorksheetDialog.h"
 
+#include <QCheckBox>
 #include <QDir>
+#include <QPrinter>
+#include <QSpinBox>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -243,6 +247,40 @@ private slots:
         QCOMPARE(dialogs.calls[0].text, QStringLiteral("Der Druck ist fehlgeschlagen ...\r"));
         QCOMPARE(dialogs.calls[0].title, QStringLiteral("Drucken"));
         QCOMPARE(dialogs.calls[0].style, MsgStyle::OkOnly);
+    }
+
+    // The queue's reason under the usual words (nothing printed, or the job
+    // waits); queues but no default; a page range counted as printed.
+    void printersTellTheTruth()
+    {
+        ScriptedDialogs& dialogs = FreshProgram();
+        RecordingPrinters& printers = InstallRecordingPrinters();
+        Load(PlusTable());
+        for (const bool fails : {true, false}) {
+            printers.jobsFail = fails;
+            printers.queueSays = fails ? "Er nimmt gerade keine Aufträge an: Papierstau." : "Er wartet.";
+            PrintTable();
+        }
+        printers.hasPrinter = false;
+        printers.printerNames = {"Flur", "Keller"};
+        dialogs.answers.push_back(MsgResult::No);
+        PrintTable();
+        QTemporaryDir dir;
+        WorksheetDialog window;
+        window.findChild<QSpinBox*>("pages")->setValue(5);
+        window.findChild<QCheckBox*>("key")->setChecked(true);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFileName(dir.filePath("teil.pdf"));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(3, 5);
+        QVERIFY(window.PrintTo(printer));
+        QCOMPARE(dialogs.calls[0].text,
+                 "Der Druck ist fehlgeschlagen ...\rEr nimmt gerade keine Aufträge an: Papierstau.\r");
+        QCOMPARE(dialogs.calls[1].text, "Die Tabelle wird gedruckt ...\rEr wartet.\r");
+        QVERIFY(dialogs.calls[2].text.startsWith("Es ist kein Standarddrucker eingestellt; eingerichtet sind „Flur“, "
+                                                 "„Keller“."));
+        QCOMPARE(dialogs.calls[3].text, "Die Seiten 3 bis 5 von 10 sind in „" + dir.filePath("teil.pdf")
+                                            + "“ gespeichert.\r");
     }
 
     void noPrinterAsksForPdf_data()

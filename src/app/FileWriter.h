@@ -5,9 +5,12 @@
 // stays as it was, and nothing of ours is left in the folder when the work
 // stops half-way, whether by a full disk, a signal or SIGKILL. On Linux the
 // content goes into an unnamed file in the target folder (O_TMPFILE) that is
-// linked into place at the end; elsewhere a hidden temporary file is removed
-// again on SIGINT, SIGTERM and SIGHUP. A new file gets 0666 less the umask,
-// a replaced one keeps its mode; only a regular file is ever replaced.
+// linked into place at the end; where the file system takes no unnamed file
+// or no link (FAT, FUSE, network shares) a hidden temporary file beside the
+// target is renamed into place and removed again on SIGINT, SIGTERM and
+// SIGHUP. A new file gets 0666 less the umask, a replaced one keeps its mode
+// (where the file system knows modes); only a regular file is ever replaced,
+// and a symbolic link to nothing only when replacing is asked for.
 
 #include <QByteArray>
 #include <QString>
@@ -65,6 +68,9 @@ public:
 
 private:
     bool Fail(Error error, int errorNumber);
+    bool OpenHidden();
+    bool NameTheUnnamed(const QByteArray& self);
+    bool PlaceNamed();
 
     QString path_;
     QByteArray target_; // the file system path, symbolic links followed
@@ -72,8 +78,10 @@ private:
     Error error_ = Error::None;
     int errno_ = 0;
     int fd_ = -1;
-    QByteArray tempName_; // the visible temporary file where there is no O_TMPFILE
+    QByteArray tempName_; // the hidden temporary file where there is no O_TMPFILE
     bool existed_ = false;
+    bool danglingLink_ = false; // the name is a symbolic link to nothing
+    bool diskFull_ = false;     // a write failed with no space left, whatever the error said
     unsigned mode_ = 0666;
     std::unique_ptr<QIODevice> device_;
 };

@@ -251,23 +251,34 @@ void UndoState(QWidget* window, const ManagerState& state)
     }
 }
 
-// Brings a window that was sent to another desktop back to the one shown:
-// a desktop without a taskbar or pager offers no way to go and find it.
-// Whether it had to be asked for.
-bool FetchToCurrentDesktop(QWidget* window)
+// The desktop a window is on and the one shown, when they differ and the
+// window is not on all desktops.
+std::optional<std::uint32_t> DesktopShownIfElsewhere(QWidget* window)
 {
     XcbConnection* connection = ConnectionOf(window);
     if (!connection)
-        return false;
+        return std::nullopt;
     const auto id = static_cast<std::uint32_t>(window->winId());
     const StateAtoms& atoms = Atoms(connection);
     const std::optional<std::uint32_t> on = Cardinal(connection, id, atoms.desktop);
     const std::optional<std::uint32_t> shown = Cardinal(connection, RootOf(connection, id), atoms.currentDesktop);
     constexpr std::uint32_t kAllDesktops = 0xFFFFFFFF;
-    constexpr std::uint32_t kFromApplication = 1;
     if (!on || !shown || *on == *shown || *on == kAllDesktops)
+        return std::nullopt;
+    return shown;
+}
+
+// Brings a window that was sent to another desktop back to the one shown:
+// a desktop without a taskbar or pager offers no way to go and find it.
+// Whether it had to be asked for.
+bool FetchToCurrentDesktop(QWidget* window)
+{
+    const std::optional<std::uint32_t> shown = DesktopShownIfElsewhere(window);
+    if (!shown)
         return false;
-    AskWindowManager(connection, id, atoms.desktop, {*shown, kFromApplication, 0, 0, 0});
+    constexpr std::uint32_t kFromApplication = 1;
+    AskWindowManager(ConnectionOf(window), static_cast<std::uint32_t>(window->winId()),
+                     Atoms(ConnectionOf(window)).desktop, {*shown, kFromApplication, 0, 0, 0});
     return true;
 }
 
@@ -346,7 +357,11 @@ public:
             return false;
         const StateAtoms& atoms = Atoms(ConnectionOf(window));
         if (event->atom == atoms.desktop) {
-            BringBackSoon(window);
+            // Sent elsewhere, or back from there after being fetched; a
+            // window manager that merely restates the desktop at a map is
+            // no reason to do anything.
+            if (DesktopShownIfElsewhere(window) || window->property(kFetches).toInt() > 0)
+                BringBackSoon(window);
         } else if (event->atom == atoms.state) {
             const ManagerState state = ReadState(window);
             if (state.shaded || state.hidden || state.stretched)

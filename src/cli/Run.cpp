@@ -131,6 +131,8 @@ int RunWorksheets(const Request& request)
         return 1;
     }
     Say(stdout, job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job));
+    if (!result.notice.isEmpty())
+        Say(stderr, result.notice);
     return 0;
 }
 

@@ -355,13 +355,15 @@ bool ReachedThroughLink(QString path, int levels)
     return false;
 }
 
-// Whether the folder lies on this computer's own disk. SQLite's log needs
-// memory shared by all its users and locks that hold; on a network home
-// (NFS, SMB) or a FUSE file system (which may be a network in disguise, as
-// sshfs is) that is not sure, and the record is kept with a rollback
-// journal instead, which needs only locks.
-bool FolderIsLocal(const QString& folder)
+} // namespace
+
+// SQLite's log needs memory shared by all its users and locks that hold; on
+// a network home (NFS, SMB) or a FUSE file system (which may be a network
+// in disguise, as sshfs is) that is not sure, and the record is kept with a
+// rollback journal instead, which needs only locks.
+bool HistoryStore::OnLocalDisk(const QString& path)
 {
+    const QString folder = QFileInfo(path).absolutePath();
     struct statfs fs {};
     if (::statfs(QFile::encodeName(folder).constData(), &fs) != 0)
         return true;
@@ -381,6 +383,8 @@ bool FolderIsLocal(const QString& folder)
     default: return true;
     }
 }
+
+namespace {
 
 // Takes the rights of group and others from a file or folder of the record.
 void MakePrivate(const QString& path, mode_t mode)
@@ -664,7 +668,7 @@ bool HistoryStore::Open(bool create)
     // Made after the file has its mark on the first page, so the mark is in
     // the file itself. A file in WAL mode that another program uses just
     // now stays in it.
-    const bool local = FolderIsLocal(QFileInfo(path_).absolutePath());
+    const bool local = OnLocalDisk(path_);
     if (!q.exec(local ? QStringLiteral("PRAGMA journal_mode=WAL") : QStringLiteral("PRAGMA journal_mode=DELETE"))
         && IsDamage(q.lastError()))
         return FailFrom(q.lastError(), State::WriteFailed);
@@ -869,7 +873,11 @@ int HistoryStore::ConvertStep(int rows)
         return v;
     };
     int done = 0;
-    if (!value(QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'umstellung'")).value_or(0)) {
+    const std::optional<qint64> pending =
+        value(QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'umstellung'"));
+    if (!pending)
+        return failed();
+    if (*pending == 0) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         return 0;
     }
@@ -924,10 +932,10 @@ bool HistoryStore::Checkpoint()
     if (state_ != State::Ready || !writable_)
         return false;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    // The result's first column says whether the checkpoint could not be made.
+    // The result: whether it could not be made, the log's pages, the pages merged.
     if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || !q.next())
         return FailFrom(q.lastError(), State::WriteFailed);
-    return q.value(0).toInt() == 0;
+    return q.value(0).toInt() == 0 && q.value(1).toInt() == q.value(2).toInt();
 }
 
 void HistoryStore::SetAutoCheckpoint(bool on)

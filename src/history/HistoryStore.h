@@ -145,7 +145,7 @@ public:
     // failed. The store must be open for writing.
     int ConvertStep(int rows);
     // Merges the log into the file as far as no reader needs it; false when
-    // that could not be done (the log then keeps growing).
+    // not all of it could be merged (the log then cannot begin anew).
     bool Checkpoint();
 
     // Each in a transaction of its own; false (and WriteFailed or Corrupt)
@@ -185,6 +185,9 @@ public:
     // to it (a backup copied back beside the log of a later run) and were
     // set aside under these names before the file was opened, oldest first.
     static QStringList LogsSetAside(const QString& path);
+    // Whether the file's folder lies on this computer's own disk; elsewhere
+    // (NFS, SMB, FUSE) the record is kept with a rollback journal.
+    static bool OnLocalDisk(const QString& path);
     // Which file the path names now ("device:inode"), empty when none.
     static QString Identity(const QString& path);
 

@@ -145,18 +145,22 @@ void StartConversion(const QString& path)
         // The log is merged here between steps, outside the turns the child waits for.
         store.SetAutoCheckpoint(false);
         int rows = 200;
+        bool merged = true;
         for (int step = 1; !conversion->stop.load(); ++step) {
             QElapsedTimer clock;
             clock.start();
             const int done = store.ConvertStep(rows);
             if (done <= 0)
                 break;
-            // About a millisecond per step: an answer given meanwhile waits no longer.
+            // About 1.5 ms per step: an answer given meanwhile waits no longer.
             const qint64 us = std::max<qint64>(clock.nsecsElapsed() / 1000, 1);
-            rows = int(std::clamp<qint64>(rows * 700 / us, 20, 2000));
-            if (step % 5 == 0)
-                store.Checkpoint();
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            rows = int(std::clamp<qint64>(rows * 1500 / us, 100, 5000));
+            // The log begins anew only after a merge of all of it: one that
+            // was not complete (an answer came in meanwhile) is tried again
+            // at once, or the log would grow with every step.
+            if (!merged || step % 10 == 0)
+                merged = store.Checkpoint();
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
         }
         store.Checkpoint();
         conversion->finished.store(true);
@@ -248,7 +252,13 @@ HistoryStore* Store(const QString& damaged)
     if (!g_store) {
         auto store = std::make_unique<HistoryStore>(path);
         if (!store->Open(true)) {
-            Pause(HistoryStore::Identity(path), store->Problem());
+            // A full disk may already stop the opening: the next answer tries again.
+            if (store->GetState() == HistoryStore::State::WriteFailed) {
+                g_missing = true;
+                Missed(store->Problem());
+            } else {
+                Pause(HistoryStore::Identity(path), store->Problem());
+            }
             return nullptr;
         }
         CloseAtExit();
@@ -256,9 +266,14 @@ HistoryStore* Store(const QString& damaged)
         // With a school server the sender thread checkpoints the log.
         if (school::Configured())
             g_store->SetAutoCheckpoint(false);
-        // A stretch a killed or ended run could not close ends with that run.
-        FileWorks(QDateTime());
-        StartCheck(path);
+        // A stretch of this run ends now, one a killed or ended run could not close ended with it.
+        FileWorks(g_missing ? QDateTime::currentDateTime() : QDateTime());
+        g_missing = false;
+        // With a rollback journal (a network or FUSE home) a reader holds
+        // the answers back for as long as it reads: the check of the whole
+        // file is left to the parents' window there.
+        if (HistoryStore::OnLocalDisk(path))
+            StartCheck(path);
         if (g_store->ConversionPending())
             StartConversion(path);
     }
@@ -415,6 +430,8 @@ QString PausedReason()
     lines.removeAll(QString());
     return lines.join(QLatin1Char('\n'));
 }
+
+QString PausedProblem() { return Settings().value(kProblemKey).toString(); }
 
 void ClearPausedReason()
 {

@@ -39,6 +39,9 @@ void CloseRecord();
 // empty when nothing is to be said. A stretch is kept over restarts until
 // this is first asked, then shown by this program as long as it runs.
 QString PausedReason();
+// Only why recording paused (the first part of the above), without asking
+// anything else; empty when it records.
+QString PausedProblem();
 // A parent made a new beginning: nothing of the above holds any longer.
 void ClearPausedReason();
 // Whether recording is paused in this run.

@@ -32,12 +32,98 @@ QString Quoted(const QString& value)
 
 } // namespace
 
+Settings ReadSettingsFrom(const QStringList& files)
+{
+    // Read by hand rather than through QSettings, which takes a value with a
+    // comma for a list and gives '"' and '\' meanings of its own: libpq's
+    // "host=a,b port=5432,5433" and a password with a comma must arrive as
+    // the administrator wrote them.
+    Settings result;
+    QString sectionFile, connectionFile;
+    bool haveConnection = false, haveClass = false;
+    for (const QString& path : files) {
+        QFile file(path);
+        if (!file.exists())
+            continue;
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (result.problem.isEmpty())
+                result.problem = QStringLiteral("Die Einstellungen in %1 sind nicht lesbar.\nTechnische Angabe: %2")
+                                     .arg(path, file.errorString());
+            continue;
+        }
+        QString text = QString::fromUtf8(file.readAll());
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        bool inSection = false;
+        int number = 0;
+        for (const QString& raw : text.split(QLatin1Char('\n'))) {
+            ++number;
+            const QString line = raw.trimmed();
+            if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+                continue;
+            if (line.startsWith(QLatin1Char('['))) {
+                const int end = line.lastIndexOf(QLatin1Char(']'));
+                inSection = end > 0 && line.mid(1, end - 1).trimmed().compare(QLatin1String("Schule"), Qt::CaseInsensitive) == 0;
+                if (inSection && sectionFile.isEmpty())
+                    sectionFile = path;
+                continue;
+            }
+            if (!inSection)
+                continue;
+            const int eq = line.indexOf(QLatin1Char('='));
+            if (eq < 0) {
+                if (result.problem.isEmpty())
+                    result.problem = QStringLiteral("In %1 steht in Zeile %2 (Abschnitt [Schule]) kein „=“: %3")
+                                         .arg(path).arg(number).arg(line);
+                continue;
+            }
+            const QString key = line.left(eq).trimmed();
+            QString value = line.mid(eq + 1).trimmed();
+            // A value written by QSettings itself comes in double quotes.
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+                QString inner;
+                for (int i = 1; i < value.size() - 1; ++i) {
+                    if (value[i] == QLatin1Char('\\') && i + 2 < value.size()
+                        && (value[i + 1] == QLatin1Char('"') || value[i + 1] == QLatin1Char('\\')))
+                        ++i;
+                    inner += value[i];
+                }
+                value = inner;
+            }
+            // The first file in the search order wins, key by key.
+            if (key.compare(QLatin1String("Verbindung"), Qt::CaseInsensitive) == 0 && !haveConnection) {
+                haveConnection = true;
+                result.connection = value;
+                connectionFile = path;
+            } else if (key.compare(QLatin1String("Klasse"), Qt::CaseInsensitive) == 0 && !haveClass) {
+                haveClass = true;
+                result.klasse = value;
+            }
+        }
+    }
+    result.file = !connectionFile.isEmpty() ? connectionFile : !sectionFile.isEmpty() ? sectionFile : files.value(0);
+    if (!sectionFile.isEmpty() && result.connection.trimmed().isEmpty() && result.problem.isEmpty())
+        result.problem = QStringLiteral("In %1 steht ein Abschnitt [Schule], aber keine Verbindung= mit Inhalt; so "
+                                        "sendet dieser Rechner nichts an den Schulserver.")
+                             .arg(result.file);
+    ConnectionParts parts;
+    if (result.Configured() && !SplitConnection(result.connection, parts))
+        result.problem = QStringLiteral("Die Einstellung Verbindung= in %1 ist nicht lesbar (ein Anführungszeichen ' "
+                                        "ohne Gegenstück?).")
+                             .arg(result.file);
+    return result;
+}
+
 Settings ReadSettings()
 {
-    // Only the system-wide file counts: a child's own settings cannot point
+    // Only the system-wide files count: a child's own settings cannot point
     // the computer at another server.
-    QSettings s(QSettings::SystemScope, QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov"));
-    return {s.value(QStringLiteral("Schule/Verbindung")).toString(), s.value(QStringLiteral("Schule/Klasse")).toString()};
+    QStringList folders = qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (folders.isEmpty())
+        folders << QStringLiteral("/etc/xdg");
+    for (QString& folder : folders)
+        folder += QStringLiteral("/Rechenkov/Rechenkov.conf");
+    return ReadSettingsFrom(folders);
 }
 
 bool Configured() { return ReadSettings().Configured(); }

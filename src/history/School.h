@@ -8,19 +8,26 @@
 #include <QDateTime>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 class QSqlDatabase;
 
 namespace school {
 
 // The computer's settings: /etc/xdg/Rechenkov/Rechenkov.conf (or the same
-// path under XDG_CONFIG_DIRS), section [Schule].
+// path under each folder of XDG_CONFIG_DIRS, the first one's value winning),
+// section [Schule]. Values are taken as written up to the end of the line,
+// commas and quotes included.
 struct Settings {
     QString connection; // Verbindung=: a libpq connection string ("host=... dbname=... user=...", "service=...")
     QString klasse;     // Klasse=: optional, such as "3b"
+    QString file;       // the file that holds [Schule] (or, without one, the first place looked at)
+    QString problem;    // in German, when a [Schule] section is there but cannot be used
     bool Configured() const { return !connection.trimmed().isEmpty(); }
 };
 Settings ReadSettings();
+// Reads [Schule] from these files, the first file's values winning.
+Settings ReadSettingsFrom(const QStringList& files);
 // Whether this computer sends to a school server; then recording is on for everyone.
 bool Configured();
 

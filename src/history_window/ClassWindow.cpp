@@ -3,6 +3,7 @@
 
 #include "history_window/ClassWindow.h"
 
+#include "app/FileWriter.h"
 #include "history/HistoryStore.h"
 #include "history/School.h"
 
@@ -11,8 +12,11 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,16 +24,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMutex>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QValueAxis>
 #include <QVBoxLayout>
+#include <QWaitCondition>
 
 #include <atomic>
+#include <deque>
 #include <map>
+#include <memory>
+#include <set>
+#include <utility>
 
 using namespace school;
 
@@ -39,6 +51,8 @@ namespace {
 constexpr int kPeriods[] = {7, 30, 365};
 // Longer periods are counted by weeks, so the bars stay readable.
 constexpr int kMaxEveryDay = 62;
+// The class box's mark of a class the server has no answer of.
+constexpr int kWithoutAnswers = Qt::UserRole + 1;
 
 QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
 
@@ -92,16 +106,120 @@ QString NextConnectionName()
     return QStringLiteral("klassenverlauf-%1").arg(++counter);
 }
 
+// A silent network ends a query of the window within a minute (and with it
+// the reader's thread): TCP keepalives, a bound on unanswered sending, and a
+// statement timeout once connected. The administrator's own values stay.
+QString Bounded(QString connection)
+{
+    for (const char* option : {"keepalives=1", "keepalives_idle=10", "keepalives_interval=5", "keepalives_count=3",
+                               "tcp_user_timeout=30000"}) {
+        const QString given = QString::fromLatin1(option);
+        if (!connection.contains(given.left(given.indexOf(QLatin1Char('=')) + 1)))
+            connection += QLatin1Char(' ') + given;
+    }
+    return connection;
+}
+
+QString ChartTitle(const char* what, bool byWeek)
+{
+    return QLatin1String(what) + (byWeek ? QStringLiteral(" pro Woche") : QStringLiteral(" pro Tag"));
+}
+
 } // namespace
+
+namespace school {
+
+// A thread with its own server connection (Qt SQL connections belong to the
+// thread that made them) that runs the windows' queries one after another.
+// Once finished it ends after the query at hand and deletes itself; at the
+// program's end its last query is waited for a little while.
+class ServerReader : public QThread {
+public:
+    ServerReader() : name_(NextConnectionName())
+    {
+        static bool once = false;
+        if (!once) {
+            once = true;
+            qAddPostRoutine([] {
+                for (ServerReader* r : std::set<ServerReader*>(Live()))
+                    if (r->finishing_ && r->wait(5000))
+                        delete r;
+            });
+        }
+        Live().insert(this);
+        start();
+    }
+    ~ServerReader() override
+    {
+        wait();
+        Live().erase(this);
+    }
+    void Post(std::function<void(const QString&)> job)
+    {
+        const QMutexLocker lock(&mutex_);
+        jobs_.push_back(std::move(job));
+        wake_.wakeOne();
+    }
+    void Finish()
+    {
+        connect(this, &QThread::finished, this, &QObject::deleteLater);
+        finishing_ = true;
+        const QMutexLocker lock(&mutex_);
+        finish_ = true;
+        wake_.wakeOne();
+    }
+
+protected:
+    void run() override
+    {
+        while (true) {
+            std::function<void(const QString&)> job;
+            {
+                QMutexLocker lock(&mutex_);
+                while (jobs_.empty() && !finish_)
+                    wake_.wait(&mutex_);
+                if (finish_)
+                    break;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job(name_);
+        }
+        if (QSqlDatabase::contains(name_)) {
+            QSqlDatabase::database(name_, false).close();
+            QSqlDatabase::removeDatabase(name_);
+        }
+    }
+
+private:
+    static std::set<ServerReader*>& Live()
+    {
+        static std::set<ServerReader*> live;
+        return live;
+    }
+    const QString name_;
+    QMutex mutex_;
+    QWaitCondition wake_;
+    std::deque<std::function<void(const QString&)>> jobs_;
+    bool finish_ = false;
+    bool finishing_ = false; // owned by no one but itself
+};
+
+} // namespace school
 
 namespace school {
 
 void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& first, const QDate& last, bool byWeek)
 {
+    // The axes stay from one filling to the next: axes deleted after the
+    // chart was laid out in a hidden window leave marks in it.
     chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
+    auto* x = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    if (!x || !y) {
+        chart->addAxis(x = new QBarCategoryAxis, Qt::AlignBottom);
+        chart->addAxis(y = new QValueAxis, Qt::AlignLeft);
+        y->setLabelFormat(QStringLiteral("%d"));
     }
     auto* right = new QBarSet(QStringLiteral("richtig"));
     right->setColor(QColor(0x2e, 0x9d, 0x4a));
@@ -120,26 +238,39 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
             bar = bars[next];
         *right << double(bar.right);
         *wrong << double(bar.wrong);
-        labels << (byWeek ? QStringLiteral("KW %1").arg(d.weekNumber()) : d.toString(QStringLiteral("dd.MM.")));
+        // A year's first and last week have the same number: the first bar
+        // and the first week of each year also name the year.
+        int year = 0;
+        const int week = d.weekNumber(&year);
+        QString label = byWeek ? QStringLiteral("KW %1").arg(week) : d.toString(QStringLiteral("dd.MM."));
+        if (byWeek && (labels.isEmpty() || week == 1))
+            label += QStringLiteral("/%1").arg(year % 100, 2, 10, QLatin1Char('0'));
+        labels << label;
         highest = std::max({highest, bar.right, bar.wrong});
     }
     auto* series = new QBarSeries;
     series->append(right);
     series->append(wrong);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(labels);
-    if (labels.size() > 14) {
-        x->setLabelsAngle(-90);
-        x->setTruncateLabels(false);
+    x->setCategories(labels);
+    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
+    x->setTruncateLabels(labels.size() <= 14);
+    x->setTitleText(QString());
+    if (byWeek && !labels.isEmpty()) {
+        // With a year of weeks the chart has no room for the labels at both
+        // ends (this week's among them): the axis says which weeks they are.
+        int firstYear = 0, lastYear = 0;
+        const int firstWeek = start.weekNumber(&firstYear);
+        const int lastWeek = last.weekNumber(&lastYear);
+        x->setTitleText(QStringLiteral("KW %1/%2 bis KW %3/%4")
+                            .arg(firstWeek)
+                            .arg(firstYear)
+                            .arg(lastWeek)
+                            .arg(lastYear));
     }
-    chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    auto* y = new QValueAxis;
-    y->setLabelFormat(QStringLiteral("%d"));
     y->setRange(0, double(std::max<qint64>(highest, 5)));
     y->applyNiceNumbers();
-    chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
 }
 
@@ -152,7 +283,7 @@ void ShowClassWindow()
 
 } // namespace school
 
-ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent), connection_(NextConnectionName())
+ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Klassenverlauf"));
     setWindowTitle(QStringLiteral("Klassenverlauf"));
@@ -181,6 +312,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent), connection_(NextCon
     classBox = new QComboBox(this);
     classBox->setObjectName(QStringLiteral("classBox"));
     classBox->setMinimumContentsLength(8);
+    classBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->addItems({QStringLiteral("Letzte 7 Tage"), QStringLiteral("Letzte 30 Tage"), QStringLiteral("Letztes Jahr")});
@@ -248,22 +380,75 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent), connection_(NextCon
 
     classBox->setEnabled(false);
     csvButton->setEnabled(false);
-    if (!school::Configured()) {
+    const Settings settings = ReadSettings();
+    if (!settings.Configured()) {
         for (QWidget* w : std::initializer_list<QWidget*>{userEdit, passwordEdit, connectButton, periodBox})
             w->setEnabled(false);
-        ShowNotice(QStringLiteral("Auf diesem Rechner ist kein Schulserver eingerichtet: Abschnitt [Schule] mit "
-                                  "Verbindung= in /etc/xdg/Rechenkov/Rechenkov.conf (siehe „rechenkov --schule-pruefen“)."));
+        ShowNotice(!settings.problem.isEmpty()
+                       ? settings.problem
+                       : QStringLiteral("Auf diesem Rechner ist kein Schulserver eingerichtet: Abschnitt [Schule] mit "
+                                        "Verbindung= in %1 (siehe „rechenkov --schule-pruefen“).")
+                             .arg(settings.file));
     } else {
-        ShowNotice(QString());
+        ShowNotice(settings.problem);
     }
 }
 
 ClassWindow::~ClassWindow()
 {
-    if (QSqlDatabase::contains(connection_)) {
-        QSqlDatabase::database(connection_, false).close();
-        QSqlDatabase::removeDatabase(connection_);
+    if (reader_)
+        reader_->Finish();
+}
+
+void ClassWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed while a call waits for the server: the window goes at once, the
+    // object once that call has returned (never under its feet).
+    if (busy_ && testAttribute(Qt::WA_DeleteOnClose)) {
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        deleteWhenDone_ = true;
     }
+    QWidget::closeEvent(event);
+}
+
+bool ClassWindow::OnServer(const std::function<void(const QString&)>& job)
+{
+    if (deleteWhenDone_)
+        return false;
+    if (!reader_)
+        reader_ = new ServerReader;
+    busy_ = true;
+    std::vector<std::pair<QWidget*, bool>> inputs;
+    for (QWidget* w : std::initializer_list<QWidget*>{userEdit, passwordEdit, connectButton, classBox, periodBox,
+                                                       childTable, csvButton}) {
+        inputs.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    reader_->Post([job, done](const QString& connection) {
+        job(connection);
+        done->store(true);
+    });
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done->load() || deleteWhenDone_)
+            loop.quit();
+    });
+    poll.start(10);
+    loop.exec();
+    // Also left when the application quits: then the job may still be writing its results.
+    const bool finished = done->load();
+    QApplication::restoreOverrideCursor();
+    for (const auto& [w, enabled] : inputs)
+        w->setEnabled(enabled);
+    busy_ = false;
+    if (deleteWhenDone_) {
+        deleteLater(); // the query, if still running, ends in the reader
+        return false;
+    }
+    return finished;
 }
 
 void ClassWindow::ShowNotice(const QString& problem)
@@ -281,46 +466,74 @@ void ClassWindow::ShowNotice(const QString& problem)
 
 bool ClassWindow::ConnectAs(const QString& user, const QString& password)
 {
-    if (QSqlDatabase::contains(connection_)) {
-        QSqlDatabase::database(connection_, false).close();
-        QSqlDatabase::removeDatabase(connection_);
-    }
-    QSqlDatabase db = AddServerConnection(connection_, ReadSettings().connection, user, password);
-    if (!db.open()) {
-        ShowNotice(GermanReason(db.lastError()));
+    if (busy_)
+        return false;
+    if (reader_) // a new login, a new connection
+        std::exchange(reader_, nullptr)->Finish();
+    const QString connection = ReadSettings().connection;
+    struct Result {
+        QString problem;
+        QStringList classes;
+    };
+    auto r = std::make_shared<Result>();
+    if (!OnServer([r, connection, user, password](const QString& name) {
+            QSqlDatabase db = AddServerConnection(name, Bounded(connection), user, password);
+            if (!db.open()) {
+                r->problem = GermanReason(db.lastError());
+                return;
+            }
+            QSqlQuery(db).exec(QStringLiteral("SET statement_timeout = 60000"));
+            ClassRecord record(name);
+            r->classes = record.Classes();
+            r->problem = record.Error();
+        }))
+        return false;
+    if (!r->problem.isEmpty()) {
+        ShowNotice(r->problem);
         return false;
     }
-    ClassRecord record(connection_);
-    const QStringList classes = record.Classes();
     {
         const QSignalBlocker block(classBox);
         classBox->clear();
-        for (const QString& k : classes)
+        for (const QString& k : r->classes)
             classBox->addItem(k.isEmpty() ? QStringLiteral("(ohne Klasse)") : k, k);
-        // The class this computer is set to first, if it has answers.
-        classBox->setCurrentIndex(std::max(0, classBox->findData(ReadSettings().klasse)));
+        // The class this computer is set to first, with answers or not.
+        const QString own = ReadSettings().klasse;
+        classBox->setCurrentIndex(own.isEmpty() ? 0 : ClassIndex(own));
     }
-    classBox->setEnabled(!classes.isEmpty());
-    csvButton->setEnabled(!classes.isEmpty());
-    if (!record.Error().isEmpty())
-        ShowNotice(record.Error());
-    else if (classes.isEmpty())
+    classBox->setEnabled(classBox->count() > 0);
+    csvButton->setEnabled(classBox->count() > 0);
+    if (classBox->count() == 0)
         ShowNotice(QStringLiteral("Auf dem Schulserver ist noch keine Antwort eingetroffen."));
     else
         ShowSelection();
-    return record.Error().isEmpty();
+    return true;
+}
+
+int ClassWindow::ClassIndex(const QString& klasse)
+{
+    int index = classBox->findData(klasse);
+    if (index < 0) {
+        // A class the server has no answer of yet is shown as such, not replaced by another.
+        classBox->addItem(QStringLiteral("%1 (noch keine Antworten)").arg(klasse), klasse);
+        index = classBox->count() - 1;
+        classBox->setItemData(index, true, kWithoutAnswers);
+    }
+    return index;
 }
 
 void ClassWindow::connectButton_Click() { ConnectAs(userEdit->text().trimmed(), passwordEdit->text()); }
 
 void ClassWindow::ShowClass(const QString& klasse, int days)
 {
-    const QSignalBlocker blockClass(classBox);
-    const QSignalBlocker blockPeriod(periodBox);
-    classBox->setCurrentIndex(std::max(0, classBox->findData(klasse)));
-    for (int i = 0; i < int(std::size(kPeriods)); ++i)
-        if (kPeriods[i] == days)
-            periodBox->setCurrentIndex(i);
+    {
+        const QSignalBlocker blockClass(classBox);
+        const QSignalBlocker blockPeriod(periodBox);
+        classBox->setCurrentIndex(ClassIndex(klasse));
+        for (int i = 0; i < int(std::size(kPeriods)); ++i)
+            if (kPeriods[i] == days)
+                periodBox->setCurrentIndex(i);
+    }
     ShowSelection();
 }
 
@@ -334,38 +547,59 @@ Period ClassWindow::CurrentPeriod(const QString& child) const
 
 void ClassWindow::ShowSelection()
 {
-    if (!QSqlDatabase::contains(connection_) || classBox->count() == 0)
+    if (!reader_ || busy_ || classBox->count() == 0)
         return;
-    ClassRecord record(connection_);
     const Period p = CurrentPeriod();
-    FillTable(record, p);
-    QString problem = record.Error();
-
-    QStringList weak;
-    for (const WeakPair& w : record.WeakPairs(p))
-        weak << WeakText(w);
-    classWeak->setText(weak.isEmpty() ? QStringLiteral("Keine Fehler in diesem Zeitraum.") : weak.join(QLatin1Char('\n')));
-    if (problem.isEmpty())
-        problem = record.Error();
-
     const QDate first = p.from.date();
     const QDate last = p.to.date().addDays(-1);
     const bool byWeek = first.daysTo(last) >= kMaxEveryDay;
-    FillDayChart(chartView->chart(), record.Days(p, byWeek), first, last, byWeek);
-    if (problem.isEmpty())
-        problem = record.Error();
+    struct Result {
+        std::vector<ChildOperation> operations;
+        std::vector<WeakPair> weakest, weak;
+        std::vector<DayBar> days;
+        QString problem;
+    };
+    auto r = std::make_shared<Result>();
+    if (!OnServer([r, p, byWeek](const QString& name) {
+            ClassRecord record(name);
+            auto keep = [&] {
+                if (r->problem.isEmpty())
+                    r->problem = record.Error();
+            };
+            r->operations = record.Operations(p);
+            keep();
+            r->weakest = record.WeakestPerChild(p);
+            keep();
+            r->weak = record.WeakPairs(p);
+            keep();
+            r->days = record.Days(p, byWeek);
+            keep();
+        }))
+        return;
+    FillTable(r->operations, r->weakest);
+    QStringList weak;
+    for (const WeakPair& w : r->weak)
+        weak << WeakText(w);
+    classWeak->setText(weak.isEmpty() ? QStringLiteral("Keine Fehler in diesem Zeitraum.") : weak.join(QLatin1Char('\n')));
+    chartView->chart()->setTitle(ChartTitle("Antworten der Klasse", byWeek));
+    FillDayChart(chartView->chart(), r->days, first, last, byWeek);
+    QString problem = r->problem;
+    if (problem.isEmpty() && r->operations.empty())
+        problem = classBox->currentData(kWithoutAnswers).toBool()
+            ? QStringLiteral("Von der Klasse %1 ist auf dem Schulserver noch keine Antwort eingetroffen.").arg(p.klasse)
+            : QStringLiteral("Die Klasse „%1“ hat in diesem Zeitraum keine Antworten.").arg(classBox->currentText());
     ShowNotice(problem);
 }
 
-void ClassWindow::FillTable(ClassRecord& record, const Period& p)
+void ClassWindow::FillTable(const std::vector<ChildOperation>& operations, const std::vector<WeakPair>& weakest)
 {
     // Child by child: a row each, three columns per operation.
     std::map<QString, std::vector<ChildOperation>> byChild;
-    for (const ChildOperation& op : record.Operations(p))
+    for (const ChildOperation& op : operations)
         byChild[op.child].push_back(op);
-    std::map<QString, WeakPair> weakest;
-    for (const WeakPair& w : record.WeakestPerChild(p))
-        weakest[w.child] = w;
+    std::map<QString, WeakPair> weakestOf;
+    for (const WeakPair& w : weakest)
+        weakestOf[w.child] = w;
     childTable->setRowCount(int(byChild.size()));
     int row = 0;
     for (const auto& [child, ops] : byChild) {
@@ -378,8 +612,8 @@ void ClassWindow::FillTable(ClassRecord& record, const Period& p)
             childTable->setItem(row, column + 1, Cell(any ? Percent(it->right, it->answers) : QString(), true));
             childTable->setItem(row, column + 2, Cell(any ? Seconds(it->medianSeconds) : QString(), true));
         }
-        const auto w = weakest.find(child);
-        childTable->setItem(row, 10, Cell(w == weakest.end() ? QString() : WeakText(w->second), false));
+        const auto w = weakestOf.find(child);
+        childTable->setItem(row, 10, Cell(w == weakestOf.end() ? QString() : WeakText(w->second), false));
         ++row;
     }
 }
@@ -387,9 +621,25 @@ void ClassWindow::FillTable(ClassRecord& record, const Period& p)
 void ClassWindow::childTable_Click(int row)
 {
     const QTableWidgetItem* item = childTable->item(row, 0);
-    if (!item)
+    if (!item || !reader_ || busy_)
         return;
-    auto* window = new ClassChildWindow(connection_, CurrentPeriod(item->text()));
+    const Period p = CurrentPeriod(item->text());
+    auto figures = std::make_shared<ChildFigures>();
+    if (!OnServer([figures, p](const QString& name) {
+            ClassRecord record(name);
+            ChildFigures& f = *figures;
+            f.byWeek = p.from.date().daysTo(p.to.date().addDays(-1)) >= kMaxEveryDay;
+            f.days = record.Days(p, f.byWeek);
+            f.problems << record.Error();
+            f.operations = record.Operations(p);
+            f.problems << record.Error();
+            f.weakRows = record.WeakPairs(p);
+            f.problems << record.Error();
+            f.games = record.Games(p);
+            f.problems << record.Error();
+        }))
+        return;
+    auto* window = new ClassChildWindow(p, *figures);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }
@@ -401,35 +651,51 @@ void ClassWindow::csvButton_Click()
         this, QStringLiteral("Als CSV speichern"),
         QDir::home().filePath(QStringLiteral("klasse-%1.csv").arg(p.klasse.isEmpty() ? QStringLiteral("ohne") : p.klasse)),
         QStringLiteral("CSV-Dateien (*.csv)"));
-    if (path.isEmpty())
-        return;
-    ClassRecord record(connection_);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !record.WriteCsv(p, file) || !file.commit()) {
-        file.cancelWriting();
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Klassenverlauf"),
-                        QStringLiteral("Die Datei konnte nicht gespeichert werden.")
-                            + (record.Error().isEmpty() ? QString() : QLatin1Char('\n') + record.Error()),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
-    }
+    if (!path.isEmpty())
+        SaveCsv(path);
 }
 
-ClassChildWindow::ClassChildWindow(const QString& connection, const Period& p, QWidget* parent) : QWidget(parent)
+bool ClassWindow::SaveCsv(const QString& path)
+{
+    if (!reader_ || busy_)
+        return false;
+    const Period p = CurrentPeriod();
+    auto problem = std::make_shared<QString>();
+    if (!OnServer([problem, p, path](const QString& name) {
+            ClassRecord record(name);
+            // Through the program's one file writer: the file appears only when complete.
+            const files::Error error = files::WriteFile(
+                path, files::Replace::Always, [&](files::FileWriter& file) { return record.WriteCsv(p, file.Device()); },
+                problem.get());
+            if (error == files::Error::NoContent)
+                *problem = QStringLiteral("„%1“ wurde nicht geschrieben.\n").arg(QDir::toNativeSeparators(path))
+                    + record.Error();
+        }))
+        return false;
+    if (problem->isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Klassenverlauf"), *problem, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return false;
+}
+
+ClassChildWindow::ClassChildWindow(const Period& p, const ChildFigures& f, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("KindVerlauf"));
     setWindowTitle(QStringLiteral("Lernverlauf – %1 (%2)").arg(p.child, p.klasse));
     resize(820, 640);
     notice = TextLabel("notice", this);
-    chartView = DayChartView(QStringLiteral("Antworten pro Tag"), this);
+    chartView = DayChartView(ChartTitle("Antworten", f.byWeek), this);
     operationTable = new QTableWidget(0, 4, this);
     operationTable->setObjectName(QStringLiteral("operationTable"));
     operationTable->setHorizontalHeaderLabels({QStringLiteral("Rechenart"), QStringLiteral("Antworten"),
                                                QStringLiteral("Davon richtig"),
-                                               QStringLiteral("Sekunden je richtige Antwort (Median)")});
+                                               QStringLiteral("Sekunden je richtige\nAntwort (Median)")});
     operationTable->verticalHeader()->hide();
     operationTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    operationTable->horizontalHeader()->setMinimumSectionSize(
+        operationTable->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Sekunden je richtige")) + 24);
     operationTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     operationTable->setFixedHeight(operationTable->horizontalHeader()->sizeHint().height() + 3 * 30 + 4);
     weakRows = TextLabel("weakRows", this);
@@ -447,34 +713,24 @@ ClassChildWindow::ClassChildWindow(const QString& connection, const Period& p, Q
     layout->addWidget(operationTable);
     layout->addLayout(lower);
 
-    ClassRecord record(connection);
-    QStringList problems;
-    const QDate first = p.from.date();
-    const QDate last = p.to.date().addDays(-1);
-    const bool byWeek = first.daysTo(last) >= kMaxEveryDay;
-    FillDayChart(chartView->chart(), record.Days(p, byWeek), first, last, byWeek);
-    problems << record.Error();
-    const std::vector<ChildOperation> ops = record.Operations(p);
-    problems << record.Error();
-    operationTable->setRowCount(int(ops.size()));
-    for (int row = 0; row < int(ops.size()); ++row) {
-        const ChildOperation& op = ops[std::size_t(row)];
+    FillDayChart(chartView->chart(), f.days, p.from.date(), p.to.date().addDays(-1), f.byWeek);
+    operationTable->setRowCount(int(f.operations.size()));
+    for (int row = 0; row < int(f.operations.size()); ++row) {
+        const ChildOperation& op = f.operations[std::size_t(row)];
         operationTable->setItem(row, 0, Cell(OperationWord(op.operation), false));
         operationTable->setItem(row, 1, Cell(QString::number(op.answers), true));
         operationTable->setItem(row, 2, Cell(Percent(op.right, op.answers), true));
         operationTable->setItem(row, 3, Cell(Seconds(op.medianSeconds), true));
     }
     QStringList weak;
-    for (const WeakPair& w : record.WeakPairs(p))
+    for (const WeakPair& w : f.weakRows)
         weak << WeakText(w);
-    problems << record.Error();
     weakRows->setText(weak.isEmpty() ? QStringLiteral("Keine Fehler in diesem Zeitraum.") : weak.join(QLatin1Char('\n')));
-    const GameFigures g = record.Games(p);
-    problems << record.Error();
-    QString text = g.count == 1 ? QStringLiteral("1 Spiel") : QStringLiteral("%1 Spiele").arg(g.count);
-    if (g.bestSeconds)
-        text += QStringLiteral("\nBeste Zeit: %1 Sekunden").arg(*g.bestSeconds);
+    QString text = f.games.count == 1 ? QStringLiteral("1 Spiel") : QStringLiteral("%1 Spiele").arg(f.games.count);
+    if (f.games.bestSeconds)
+        text += QStringLiteral("\nBeste Zeit: %1 Sekunden").arg(*f.games.bestSeconds);
     games->setText(text);
+    QStringList problems = f.problems;
     problems.removeAll(QString());
     problems.removeDuplicates();
     notice->setText(problems.join(QLatin1Char('\n')));

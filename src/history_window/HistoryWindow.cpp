@@ -271,9 +271,16 @@ void HistoryWindow::ShowNotice()
         lines << keptNote_;
     using State = HistoryStore::State;
     const State state = store_.GetState();
+    // Why recording paused comes first; the notes after it (answers lost to
+    // a full disk, a log set aside) say what happened while it recorded.
     const QString paused = PausedReason();
-    if (!paused.isEmpty() && paused != store_.Problem())
-        lines << QStringLiteral("Die Aufzeichnung wurde angehalten. ") + paused;
+    const QString problem = PausedProblem();
+    const bool pausedNow = !problem.isEmpty() && paused.startsWith(problem);
+    if (pausedNow && problem != store_.Problem())
+        lines << QStringLiteral("Die Aufzeichnung wurde angehalten. ") + problem;
+    const QString notes = pausedNow ? paused.mid(problem.size()).trimmed() : paused;
+    if (!notes.isEmpty())
+        lines << notes;
     if (state == State::Missing || (state == State::Ready && childBox->count() == 0))
         lines << QStringLiteral("Es gibt noch keinen Lernverlauf.");
     else if (state != State::Ready)

@@ -14,9 +14,11 @@ namespace {
 
 const QString kTitle = QStringLiteral("Drucken");
 
-void ReportFailure()
+// The printer's queue may say why (it takes no jobs, it gave the job up).
+void ReportFailure(const QString& why = QString())
 {
-    MsgBox(QStringLiteral("Der Druck ist fehlgeschlagen ...") + CR, MsgStyle::OkOnly, kTitle);
+    MsgBox(QStringLiteral("Der Druck ist fehlgeschlagen ...") + CR + (why.isEmpty() ? QString() : why + CR),
+           MsgStyle::OkOnly, kTitle);
 }
 
 // The name the PDF is written under: a name without an extension gets ".PDF",
@@ -36,7 +38,7 @@ bool Taken(const QString& name)
 
 void SaveTableAsPdf(PrinterFactory& printers)
 {
-    const QString question = QStringLiteral("Es ist kein Drucker eingerichtet.") + CR +
+    const QString question = Printing::NoDefaultPrinterText() + CR +
                              QStringLiteral("Die Tabelle als PDF-Datei speichern?") + CR;
     if (MsgBox(question, MsgStyle::YesNoQuestion, kTitle) == MsgResult::No)
         return;
@@ -79,8 +81,11 @@ void MODUL1::PrintTable()
     printout::DrawTablePage(*printer, printout::SharedTable());
     // The page is on its way before the message is shown.
     if (!printer->EndDoc()) {
-        ReportFailure();
+        ReportFailure(printer->Problem());
         return;
     }
-    MsgBox(QStringLiteral("Die Tabelle wird gedruckt ...") + CR, MsgStyle::OkOnly, kTitle);
+    // A queue that holds the job back (stopped, say) is named under the usual words.
+    const QString waits = printer->Problem();
+    MsgBox(QStringLiteral("Die Tabelle wird gedruckt ...") + CR + (waits.isEmpty() ? QString() : waits + CR),
+           MsgStyle::OkOnly, kTitle);
 }

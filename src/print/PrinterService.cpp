@@ -1,5 +1,9 @@
 #include "print/PrinterService.h"
 
+#include "print/PrintQueue.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -12,6 +16,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace {
 
 // Draws the page with QPainter on a QPrinter or, for a PDF, on a QPdfWriter
@@ -19,30 +27,33 @@ namespace {
 // resolution; fonts keep their points and lines their dots.
 class QtPrinterService final : public PrinterService {
 public:
-    // Prints on `printer`; a null printer fails at the end.
-    explicit QtPrinterService(std::unique_ptr<QPrinter> printer) : owned_(std::move(printer)), printer_(owned_.get())
-    {
-        Begin(printer_);
-    }
-
-    // Prints on a printer that stays the caller's.
+    // Prints on a printer that stays the caller's (the print dialog's, the
+    // preview's); Qt hands the job over itself.
     explicit QtPrinterService(QPrinter& printer) : printer_(&printer) { Begin(printer_); }
+
+    // Prints on a CUPS queue: the pages go as PDF into a spool file that has
+    // no name (so an interrupted program leaves nothing in /tmp) and from
+    // there to the queue as one job, once the queue has said it takes jobs.
+    explicit QtPrinterService(const QPrinterInfo& info) : queue_(info.printerName())
+    {
+        problem_ = info.isNull() ? Printing::NoDefaultPrinterText()
+                                 : printqueue::Refusal(queue_, printqueue::AskQueue(queue_));
+        if (!problem_.isEmpty() || !OpenSpool())
+            return;
+        // The printer's own paper (Letter or A4) and margins, which QPrinter does not take by itself.
+        QPrinter printer(info, QPrinter::HighResolution);
+        printer.setPageSize(info.defaultPageSize());
+        BeginPdf(spool_, printer.pageLayout(), printer.resolution());
+    }
 
     // Writes the pages as a PDF through `file`, which takes its name only
     // when the document is complete. The pages go out as they are drawn, so
     // a stack of many pages is never held in memory.
-    QtPrinterService(std::unique_ptr<files::FileWriter> file, QPageSize::PageSizeId paper) : file_(std::move(file))
+    QtPrinterService(std::unique_ptr<files::FileWriter> file, const QPageLayout& layout, int dotsPerInch)
+        : file_(std::move(file))
     {
-        if (!file_->Open())
-            return;
-        pdf_ = std::make_unique<QPdfWriter>(&file_->Device());
-        pdf_->setResolution(Printing::kPdfDotsPerInch);
-        const double margin = Printing::kPdfMarginTwips / 1440.0;
-        pdf_->setPageLayout(QPageLayout(QPageSize(paper), QPageLayout::Portrait,
-                                        QMarginsF(margin, margin, margin, margin), QPageLayout::Inch));
-        pdf_->setTitle(QStringLiteral("Rechenkov"));
-        pdf_->setCreator(QStringLiteral("Rechenkov"));
-        Begin(pdf_.get());
+        if (file_->Open())
+            BeginPdf(file_->Device(), layout, dotsPerInch);
     }
 
     ~QtPrinterService() override
@@ -131,11 +142,15 @@ public:
             return false;
         if (printer_)
             return printer_->printerState() != QPrinter::Error;
-        return file_->Commit();
+        if (file_)
+            return file_->Commit();
+        const printqueue::Sent sent = SendSpool();
+        problem_ = sent.said;
+        return sent.fate != printqueue::Fate::Failed;
     }
 
     files::Error FileError() const override { return file_ ? file_->GetError() : files::Error::None; }
-    QString Problem() const override { return file_ ? file_->Problem() : QString(); }
+    QString Problem() const override { return file_ ? file_->Problem() : problem_; }
 
 private:
     void Begin(QPaintDevice* device)
@@ -146,13 +161,57 @@ private:
         }
     }
 
+    void BeginPdf(QIODevice& device, const QPageLayout& layout, int dotsPerInch)
+    {
+        pdf_ = std::make_unique<QPdfWriter>(&device);
+        pdf_->setResolution(dotsPerInch);
+        pdf_->setPageLayout(layout);
+        pdf_->setTitle(QStringLiteral("Rechenkov"));
+        pdf_->setCreator(QStringLiteral("Rechenkov"));
+        Begin(pdf_.get());
+    }
+
+    bool OpenSpool()
+    {
+        const QByteArray folder = QFile::encodeName(QDir::tempPath());
+        int fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            // No unnamed files there: a named one, its name removed at once.
+            QByteArray name = folder + "/rechenkov-XXXXXX";
+            fd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd >= 0)
+                ::unlink(name.constData());
+        }
+        if (fd < 0 || !spool_.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+            problem_ = SpoolProblem();
+            return false;
+        }
+        return true;
+    }
+
+    static QString SpoolProblem()
+    {
+        return QStringLiteral("Die Seiten für den Drucker konnten im Ordner „%1“ nicht zwischengespeichert werden "
+                              "(Speicherplatz voll?).")
+            .arg(QDir::tempPath());
+    }
+
+    printqueue::Sent SendSpool()
+    {
+        if (!spool_.flush())
+            return {printqueue::Fate::Failed, SpoolProblem()};
+        return printqueue::SendPdf(queue_, spool_.handle(), QStringLiteral("Rechenkov"), printqueue::kWatchMs);
+    }
+
     double DotsX(int twips) const { return twips * device_->logicalDpiX() / 1440.0; }
     double DotsY(int twips) const { return twips * device_->logicalDpiY() / 1440.0; }
 
-    std::unique_ptr<QPrinter> owned_;
     QPrinter* printer_ = nullptr;
     std::unique_ptr<files::FileWriter> file_;
+    QString queue_; // the CUPS queue the job goes to
+    QFile spool_;   // the PDF on its way to that queue (the writer below goes first)
     std::unique_ptr<QPdfWriter> pdf_;
+    QString problem_; // why the queue did not take the job, or why it waits
     QPainter painter_;
     QPaintDevice* device_ = nullptr; // set once painting has begun
     QFont font_;
@@ -167,18 +226,17 @@ public:
 
     std::unique_ptr<PrinterService> DefaultPrinter() override
     {
-        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        // The printer's own default paper (Letter or A4), which QPrinter does not take by itself.
-        printer->setPageSize(info.defaultPageSize());
-        printer->setDocName(QStringLiteral("Rechenkov"));
-        return std::make_unique<QtPrinterService>(std::move(printer));
+        return std::make_unique<QtPrinterService>(QPrinterInfo::defaultPrinter());
     }
 
     std::unique_ptr<PrinterService> PdfFile(const QString& path, files::Replace replace,
                                             QPageSize::PageSizeId paper) override
     {
-        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace), paper);
+        const double margin = Printing::kPdfMarginTwips / 1440.0;
+        const QPageLayout layout(QPageSize(paper), QPageLayout::Portrait, QMarginsF(margin, margin, margin, margin),
+                                 QPageLayout::Inch);
+        return std::make_unique<QtPrinterService>(std::make_unique<files::FileWriter>(path, replace), layout,
+                                                  Printing::kPdfDotsPerInch);
     }
 
     std::unique_ptr<PrinterService> NamedPrinter(const QString& name) override
@@ -186,12 +244,10 @@ public:
         const QPrinterInfo info = QPrinterInfo::printerInfo(name);
         if (info.isNull())
             return nullptr;
-        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        // The printer's own default paper (Letter or A4), which QPrinter does not take by itself.
-        printer->setPageSize(info.defaultPageSize());
-        printer->setDocName(QStringLiteral("Rechenkov"));
-        return std::make_unique<QtPrinterService>(std::move(printer));
+        return std::make_unique<QtPrinterService>(info);
     }
+
+    QStringList Names() override { return QPrinterInfo::availablePrinterNames(); }
 };
 
 std::unique_ptr<PrinterFactory>& Factory()
@@ -213,7 +269,16 @@ void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory)
 
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory() { return std::make_unique<QtPrinterFactory>(); }
 
-std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer) { return std::make_unique<QtPrinterService>(printer); }
+std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer)
+{
+    // The print dialog's "print to file" goes through the file writer too: the
+    // file appears only when complete, and so on a USB stick as anywhere.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        return std::make_unique<QtPrinterService>(
+            std::make_unique<files::FileWriter>(printer.outputFileName(), files::Replace::Always),
+            printer.pageLayout(), printer.resolution());
+    return std::make_unique<QtPrinterService>(printer);
+}
 
 QPageSize::PageSizeId DefaultPaper()
 {
@@ -223,6 +288,16 @@ QPageSize::PageSizeId DefaultPaper()
     return QPageSize::A4;
 }
 
-QStringList PrinterNames() { return QPrinterInfo::availablePrinterNames(); }
+QStringList PrinterNames() { return Printers().Names(); }
+
+QString NoDefaultPrinterText()
+{
+    const QStringList names = PrinterNames();
+    if (names.isEmpty())
+        return QStringLiteral("Es ist kein Drucker eingerichtet.");
+    return QStringLiteral("Es ist kein Standarddrucker eingestellt; eingerichtet %1 „%2“.")
+        .arg(names.size() == 1 ? QStringLiteral("ist") : QStringLiteral("sind"),
+             names.join(QStringLiteral("“, „")));
+}
 
 } // namespace Printing

@@ -2,15 +2,17 @@
 // The printer as the printout sees it: a drawing state (font name and size,
 // line width in device dots, print position in twips from the top-left corner
 // of the printable area), text, rectangle outlines and the end of the
-// document. The real service draws with QPainter on a QPrinter, either the
-// system's default printer (no dialog) or a PDF file; tests install a factory
-// of their own that records the page.
+// document. The real service draws with QPainter: into a PDF that goes to a
+// CUPS queue (the default printer or one named, no dialog), on a QPrinter set
+// up by the print dialog, or into a PDF file; tests install a factory of
+// their own that records the page.
 
 #include "app/FileWriter.h"
 
 #include <QPageSize>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -52,7 +54,8 @@ public:
     // Hands the page over; false when the job could not be done.
     virtual bool EndDoc() = 0;
     // For a file: what kept it from being written, and why in German (empty
-    // while nothing went wrong).
+    // while nothing went wrong). For a printer: why the queue did not take
+    // the job (EndDoc false), or why the job it took waits (EndDoc true).
     virtual files::Error FileError() const { return files::Error::None; }
     virtual QString Problem() const { return QString(); }
 };
@@ -71,6 +74,8 @@ public:
                                                     QPageSize::PageSizeId paper = QPageSize::A4) = 0;
     // The printer of that name (as the system lists it); null when there is none.
     virtual std::unique_ptr<PrinterService> NamedPrinter(const QString& name) = 0;
+    // The names of the printers set up, the default among them or not.
+    virtual QStringList Names() = 0;
 };
 
 class QPrinter;
@@ -89,11 +94,15 @@ PrinterFactory& Printers();
 void SetPrinterFactory(std::unique_ptr<PrinterFactory> factory);
 std::unique_ptr<PrinterFactory> MakeQtPrinterFactory();
 // Draws on a printer set up elsewhere (the print dialog, the preview), which
-// stays the caller's; EndDoc ends the painting and so hands the job over.
+// stays the caller's; EndDoc ends the painting and so hands the job over. A
+// printer that prints into a file writes it through files::FileWriter.
 std::unique_ptr<PrinterService> OnPrinter(QPrinter& printer);
 // The paper of the default printer where it has one and it is Letter; A4 otherwise.
 QPageSize::PageSizeId DefaultPaper();
 // The names of the printers the system knows.
 QStringList PrinterNames();
+// The German sentence for "no default printer": none set up at all, or
+// queues but none of them the default (and which they are).
+QString NoDefaultPrinterText();
 
 } // namespace Printing

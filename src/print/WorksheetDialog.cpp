@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FileWriter.h"
+#include "print/PrintQueue.h"
 #include "print/PrinterService.h"
 #include "print/RecordPairs.h"
 
@@ -336,17 +337,38 @@ bool WorksheetDialog::PrintTo(QPrinter& printer)
     std::vector<worksheets::Sheet> sheets;
     if (!Sheets(job, sheets))
         return false;
+    // The queue is asked before Qt hands the job over, and the job looked for after.
+    const printqueue::JobAfter queue(printer.outputFormat() == QPrinter::NativeFormat ? printer.printerName()
+                                                                                      : QString());
+    if (!queue.Refusal().isEmpty()) {
+        Report(queue.Refusal());
+        return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const worksheets::Result result = worksheets::PrintOn(printer, job, sheets);
+    const printqueue::Sent sent = result.outcome == worksheets::Outcome::Done ? queue.Follow() : printqueue::Sent{};
     QApplication::restoreOverrideCursor();
-    if (result.outcome != worksheets::Outcome::Done) {
-        Report(result.problem);
+    if (result.outcome != worksheets::Outcome::Done || sent.fate == printqueue::Fate::Failed) {
+        Report(result.outcome != worksheets::Outcome::Done ? result.problem : sent.said);
         return false;
     }
     // The print dialog may have chosen its own "print to file".
     job.printer = printer.printerName();
     job.output = printer.outputFileName();
-    Report(job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job));
+    QString text = job.output.isEmpty() ? worksheets::PrintedText(job) : worksheets::SavedText(job);
+    // A page range says which pages went out, not how many sheets the stack has.
+    const int total = worksheets::PageCount(job);
+    const int from = std::max(printer.fromPage(), 1);
+    const int to = printer.toPage() > 0 ? std::min(printer.toPage(), total) : total;
+    if (printer.printRange() == QPrinter::PageRange && (from > 1 || to < total)) {
+        const QString pages = from == to ? QStringLiteral("Seite %1 von %3").arg(from).arg(total)
+                                         : QStringLiteral("Die Seiten %1 bis %2 von %3").arg(from).arg(to).arg(total);
+        const bool one = from == to;
+        text = job.output.isEmpty()
+                   ? QStringLiteral("%1 %2 an den Drucker „%3“.").arg(pages, one ? "geht" : "gehen", job.printer)
+                   : QStringLiteral("%1 %2 in „%3“ gespeichert.").arg(pages, one ? "ist" : "sind", job.output);
+    }
+    Report(sent.said.isEmpty() ? text : text + CR + sent.said);
     return true;
 }
 

@@ -593,12 +593,14 @@ Result Run(const Job& job, const std::vector<Sheet>& sheets)
             return {Outcome::UnknownPrinter, QStringLiteral("Einen Drucker „%1“ gibt es nicht.").arg(job.printer)};
     } else {
         if (!printers.HasDefaultPrinter())
-            return {Outcome::NoPrinter, QStringLiteral("Es ist kein Drucker eingerichtet.")};
+            return {Outcome::NoPrinter, Printing::NoDefaultPrinterText()};
         printer = printers.DefaultPrinter();
     }
+    // The queue says why it did not take the job, or why the job waits.
     if (!DrawPages(*printer, job, sheets))
-        return {Outcome::PrintFailed, QStringLiteral("Der Druck ist fehlgeschlagen.")};
-    return {};
+        return {Outcome::PrintFailed,
+                printer->Problem().isEmpty() ? QStringLiteral("Der Druck ist fehlgeschlagen.") : printer->Problem()};
+    return {Outcome::Done, {}, printer->Problem()};
 }
 
 Result PrintOn(QPrinter& printer, const Job& job, const std::vector<Sheet>& sheets)
@@ -610,7 +612,8 @@ Result PrintOn(QPrinter& printer, const Job& job, const std::vector<Sheet>& shee
     // The print dialog's page range, when one was chosen; all pages otherwise.
     const bool range = printer.printRange() == QPrinter::PageRange;
     if (!DrawPages(*service, job, sheets, range ? printer.fromPage() : 1, range ? printer.toPage() : 0))
-        return {Outcome::PrintFailed, QStringLiteral("Der Druck ist fehlgeschlagen.")};
+        return {Outcome::PrintFailed,
+                service->Problem().isEmpty() ? QStringLiteral("Der Druck ist fehlgeschlagen.") : service->Problem()};
     return {};
 }
 

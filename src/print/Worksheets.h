@@ -123,6 +123,7 @@ enum class Outcome {
 struct Result {
     Outcome outcome = Outcome::Done;
     QString problem; // a German sentence for anything but Done
+    QString notice = {}; // Done: why the printer's queue holds the job back, if it does
 };
 
 // Why the sheets cannot be printed legibly on A4 or Letter, in German; empty when they can.

@@ -1,43 +1,14 @@
 #!/bin/sh
 # Prints three worksheets with keys through a real CUPS queue (a cupsd of our
-# own on a socket in a temporary folder, a cups-pdf queue made with lpadmin,
+# own, see cupsd.sh, a cups-pdf queue made with lpadmin,
 # the program's --drucker) and compares each page the queue wrote with the
 # same stack (--stapel) written straight to PDF.
 # Usage: print_worksheets.sh RECHENKOV TABLE_FOLDER   (exit 77: skipped)
 set -eu
 rechenkov=$1 tables=$2
-if [ "$(id -u)" -ne 0 ] || ! command -v cupsd >/dev/null || [ ! -x /usr/lib/cups/backend/cups-pdf ] \
-    || ! command -v pdftoppm >/dev/null; then
-    echo "SKIP: needs root, cups, printer-driver-cups-pdf and poppler-utils"; exit 77
-fi
-queue=rechenkovtest$$ top=$(mktemp -d)
-pdfconf=/etc/cups/cups-pdf-$queue.conf # cups-pdf reads the settings of a queue from here
-cleanup() {
-    status=$?
-    if [ -f "$top/pid" ]; then
-        kill "$(cat "$top/pid")" 2>/dev/null || true
-        while kill -0 "$(cat "$top/pid")" 2>/dev/null; do sleep 0.1; done
-    fi
-    rm -rf "$pdfconf" "$top" || true
-    exit "$status"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-mkdir -p "$top/etc/ppd" "$top/spool/tmp" "$top/cache" "$top/state" "$top/log" "$top/out" "$top/pdfspool"
-chmod 0755 "$top" "$top/out"
-printf '%s\n' "ServerRoot $top/etc" "RequestRoot $top/spool" "TempDir $top/spool/tmp" "CacheDir $top/cache" \
-    "StateDir $top/state" "ErrorLog $top/log/error_log" "AccessLog $top/log/access_log" \
-    "PageLog $top/log/page_log" "DataDir /usr/share/cups" "ServerBin /usr/lib/cups" >"$top/etc/cups-files.conf"
-printf '%s\n' "Listen $top/cups.sock" "Browsing No" "<Location />" "Order allow,deny" "Allow all" "</Location>" \
-    >"$top/etc/cupsd.conf"
-printf '%s\n' "Out $top/out" "AnonDirName $top/out" "Spool $top/pdfspool" "Label 0" "Grp root" >"$pdfconf"
-export CUPS_SERVER="$top/cups.sock" QT_QPA_PLATFORM=offscreen
-cupsd -f -c "$top/etc/cupsd.conf" -s "$top/etc/cups-files.conf" &
-echo $! >"$top/pid"
-for _ in $(seq 50); do [ -S "$top/cups.sock" ] && break; sleep 0.1; done
-# Poppler's pdftops keeps the pages as drawn on their way to the PDF queue.
-lpadmin -p "$queue" -E -v "cups-pdf:/$queue" -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
-    -o pdftops-renderer-default=pdftops 2>/dev/null
+. "$(dirname "$0")/cupsd.sh"
+queue=rkq$$
+pdf_queue "$queue"
 lpadmin -d "$queue"
 
 cd "$top"

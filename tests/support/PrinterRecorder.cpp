@@ -4,7 +4,9 @@ namespace {
 
 class RecordingPrinter final : public PrinterService {
 public:
-    RecordingPrinter(std::shared_ptr<RecordedPage> page, bool fails) : page_(std::move(page)), fails_(fails) {}
+    RecordingPrinter(std::shared_ptr<RecordedPage> page, bool fails, const QString& says)
+        : page_(std::move(page)), fails_(fails), says_(says) {}
+    QString Problem() const override { return says_; }
 
     void SetFontName(const QString& name) override { fontName_ = name; }
     void SetFontSize(double points) override { fontSize_ = points; }
@@ -31,6 +33,7 @@ public:
 private:
     std::shared_ptr<RecordedPage> page_;
     bool fails_;
+    QString says_;
     QString fontName_;
     double fontSize_ = 0;
     int lineWidth_ = 0;
@@ -43,7 +46,7 @@ private:
 std::unique_ptr<PrinterService> RecordingPrinters::DefaultPrinter()
 {
     pages.push_back(std::make_shared<RecordedPage>());
-    return std::make_unique<RecordingPrinter>(pages.back(), jobsFail);
+    return std::make_unique<RecordingPrinter>(pages.back(), jobsFail, queueSays);
 }
 
 std::unique_ptr<PrinterService> RecordingPrinters::PdfFile(const QString& path, files::Replace replace,
@@ -59,7 +62,7 @@ std::unique_ptr<PrinterService> RecordingPrinters::NamedPrinter(const QString& n
         return nullptr;
     pages.push_back(std::make_shared<RecordedPage>());
     pages.back()->printer = name;
-    return std::make_unique<RecordingPrinter>(pages.back(), jobsFail);
+    return std::make_unique<RecordingPrinter>(pages.back(), jobsFail, queueSays);
 }
 
 RecordingPrinters& InstallRecordingPrinters()

@@ -40,8 +40,11 @@ public:
     // A recording printer when `name` is one of `printerNames`.
     std::unique_ptr<PrinterService> NamedPrinter(const QString& name) override;
 
+    QStringList Names() override { return printerNames; }
+
     bool hasPrinter = true;
     bool jobsFail = false;
+    QString queueSays; // the printers' Problem(): why a job failed, or why it waits
     // Every page handed to the default printer, in order.
     std::vector<std::shared_ptr<RecordedPage>> pages;
     // The PDF files asked for, in order.
