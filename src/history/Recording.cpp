@@ -164,6 +164,10 @@ void StartConversion(const QString& path)
         }
         store.Checkpoint();
         conversion->finished.store(true);
+        // The school's sender waits for the end of a conversion.
+        if (!store.ConversionPending() && QCoreApplication::instance())
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { school::RecordChanged(); },
+                                      Qt::QueuedConnection);
     });
 }
 

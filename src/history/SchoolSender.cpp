@@ -398,8 +398,17 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
     if (!memory_.source.isEmpty() && (st.source.isEmpty() || memory_.source == st.source)
         && memory_.answersUpTo >= st.answersUpTo && memory_.gamesUpTo >= st.gamesUpTo)
         st = memory_;
-    const std::optional<bool> answersThere = StillThere(local, "antworten", st.answersUpTo, st.answersTime);
-    const std::optional<bool> gamesThere = StillThere(local, "spiele", st.gamesUpTo, st.gamesTime);
+    // While an update converts the record, rows of the earlier form move
+    // over with their old (lower) ids after newer rows: the last row sent
+    // may not be there yet, and a cursor moved past the newer rows would
+    // never see the older ones. Nothing is decided or sent until the end of
+    // the conversion wakes the sender again.
+    const bool converting = record_->ConversionPending();
+    if (converting)
+        send = false;
+    const std::optional<bool> answersThere =
+        converting ? true : StillThere(local, "antworten", st.answersUpTo, st.answersTime);
+    const std::optional<bool> gamesThere = converting ? true : StillThere(local, "spiele", st.gamesUpTo, st.gamesTime);
     if (!answersThere || !gamesThere)
         return Result::NothingToSend; // unreadable now: nothing is decided on it
     if (st.source.isEmpty() || !*answersThere || !*gamesThere) {
