@@ -51,6 +51,13 @@ private:
     }
 
 private slots:
+    // Every case begins in an empty folder, so each runs alone as well.
+    void init()
+    {
+        for (const QString& name : Names())
+            QVERIFY(QFileInfo(Path(name)).isDir() ? QDir(Path(name)).removeRecursively() : QFile::remove(Path(name)));
+    }
+
     void modesOfNewAndReplacedFiles()
     {
         const mode_t old = ::umask(027);
@@ -67,6 +74,7 @@ private slots:
 
     void refusesWhatItMustNotReplace()
     {
+        QCOMPARE(Put(Path("neu.csv"), Replace::Never, "zwei"), Error::None);
         QString problem;
         QCOMPARE(Put(Path("neu.csv"), Replace::Never, "drei", &problem), Error::Exists);
         QVERIFY(problem.contains("gibt es schon"));
@@ -91,6 +99,7 @@ private slots:
 
     void failuresLeaveTheOldFileAndNothingElse()
     {
+        QCOMPARE(Put(Path("neu.csv"), Replace::Never, "vier"), Error::None);
         // A producer that gives up part-way.
         QCOMPARE(files::WriteFile(Path("neu.csv"), Replace::Always,
                                   [](files::FileWriter& w) { return w.Write("halb") && false; }),
@@ -120,6 +129,7 @@ private slots:
 
     void aKilledWriterLeavesNothingBehind()
     {
+        QCOMPARE(Put(Path("neu.csv"), Replace::Never, "vier"), Error::None);
         for (const int signal : {SIGKILL, SIGTERM}) {
             const pid_t child = fork();
             if (child == 0) {
