@@ -7,8 +7,8 @@
 // after.
 // Run: bench_conversion (offscreen; needs no display).
 
-#include "history/HistoryStore.h"
-#include "history/Recording.h"
+#include "record/HistoryStore.h"
+#include "record/Recording.h"
 
 #include <QCoreApplication>
 #include <QDir>

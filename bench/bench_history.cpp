@@ -6,8 +6,8 @@
 // "Lernverlauf" opening and showing "Alles".
 // Run: bench_history [answers] (offscreen; needs no display).
 
-#include "history/HistoryStore.h"
-#include "history/Recording.h"
+#include "record/HistoryStore.h"
+#include "record/Recording.h"
 #include "history_window/HistoryWindow.h"
 
 #include <QApplication>

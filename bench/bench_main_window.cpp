@@ -4,10 +4,10 @@
 
 #include "TestSupport.h"
 
-#include "app/KeyCodes.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "compat/KeyCodes.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
 
 #include <QtTest>

@@ -14,11 +14,11 @@
 //     until all arrived, each once, and the connections the programs hold
 //     once all is sent (target 0).
 
-#include "history/HistoryStore.h"
-#include "history/Recording.h"
-#include "history/School.h"
-#include "history/SchoolQueries.h"
-#include "history/SchoolSender.h"
+#include "record/HistoryStore.h"
+#include "record/Recording.h"
+#include "school/School.h"
+#include "school/SchoolQueries.h"
+#include "school/SchoolSender.h"
 #include "history_window/ClassWindow.h"
 
 #include <QApplication>

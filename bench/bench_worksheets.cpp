@@ -3,7 +3,7 @@
 // per page (target: under 10 ms a page), and the file's size per page.
 // Run: QT_QPA_PLATFORM=offscreen bench_worksheets
 
-#include "app/Application.h"
+#include "platform/Application.h"
 #include "print/Worksheets.h"
 
 #include <QApplication>

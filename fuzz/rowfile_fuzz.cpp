@@ -5,9 +5,9 @@
 //
 // Build and run from the repository root (new inputs go to the first folder,
 // so keep fuzz/corpus second to leave the seed files as they are):
-//   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Isrc fuzz/rowfile_fuzz.cpp src/rows/RowFile.cpp -o /tmp/rowfuzz
+//   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Isrc fuzz/rowfile_fuzz.cpp src/table/RowFile.cpp -o /tmp/rowfuzz
 //   mkdir -p /tmp/rowcorpus && /tmp/rowfuzz -max_total_time=60 /tmp/rowcorpus fuzz/corpus
-#include "rows/RowFile.h"
+#include "table/RowFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Display.h"
 #include "cli/Run.h"
-#include "history/HistoryCommands.h"
-#include "history/SchoolCheck.h"
+#include "cli/HistoryCommands.h"
+#include "cli/SchoolCheck.h"
 
 #include <QApplication>
 #include <QDir>

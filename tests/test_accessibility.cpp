@@ -4,20 +4,20 @@
 
 #include "TestSupport.h"
 
-#include "app/Control.h"
-#include "app/FileListBox.h"
-#include "app/HScrollBar.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/OptionButton.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
+#include "compat/Control.h"
+#include "compat/FileListBox.h"
+#include "compat/HScrollBar.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/OptionButton.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
 #include "info/KOVLABEL.h"
 #include "main_window/Form1.h"
-#include "rows/ColumnRules.h"
-#include "rows/Form2.h"
+#include "table/ColumnRules.h"
+#include "editor/Form2.h"
 
 #include <QAccessible>
 #include <QListWidget>

@@ -4,10 +4,10 @@
 
 #include "TestSupport.h"
 
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
 #include "main_window/Form1.h"
 

@@ -5,13 +5,13 @@
 #include "TestSupport.h"
 #include "WorkingDirectory.h"
 
-#include "app/FileListBox.h"
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "compat/FileListBox.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "cli/CommandLine.h"
 #include "cli/Run.h"
 #include "main_window/Form1.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -4,17 +4,17 @@
 
 #include "TestSupport.h"
 
-#include "app/Colors.h"
-#include "app/KeyCodes.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/OptionButton.h"
-#include "app/Shape.h"
-#include "app/TextBox.h"
-#include "app/Windows.h"
+#include "compat/Colors.h"
+#include "compat/KeyCodes.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/OptionButton.h"
+#include "compat/Shape.h"
+#include "compat/TextBox.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QLineEdit>
 #include <QListWidget>

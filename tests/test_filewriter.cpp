@@ -2,9 +2,9 @@
 // user expects, never over anything but a regular file, and nothing of ours
 // stays in the folder when the work stops half-way.
 
-#include "app/FileWriter.h"
-#include "history/HistoryStore.h"
-#include "rows/RowFileIO.h"
+#include "platform/FileWriter.h"
+#include "record/HistoryStore.h"
+#include "table/RowFileIO.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,13 +4,13 @@
 
 #include "TestSupport.h"
 
-#include "app/CommandButton.h"
-#include "app/HScrollBar.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/Platform.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
+#include "compat/CommandButton.h"
+#include "compat/HScrollBar.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "platform/Platform.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
 #include "main_window/Form1.h"
 

@@ -5,14 +5,14 @@
 
 #include "TestSupport.h"
 
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
-#include "history/HistoryStore.h"
+#include "record/HistoryStore.h"
 #include "history_window/HistoryWindow.h"
-#include "history/Recording.h"
+#include "record/Recording.h"
 #include "main_window/Form1.h"
 
 #include <QLabel>

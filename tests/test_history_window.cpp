@@ -2,8 +2,8 @@
 // computer whose clock was wrong, a few weeks of practice, an answer given
 // without a name, and names that differ only in case, accents or blanks.
 
-#include "history/HistoryStore.h"
-#include "history/Recording.h"
+#include "record/HistoryStore.h"
+#include "record/Recording.h"
 #include "history_window/HistoryWindow.h"
 
 #include <QBarCategoryAxis>

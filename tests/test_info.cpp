@@ -4,12 +4,12 @@
 
 #include "TestSupport.h"
 
-#include "app/Colors.h"
-#include "app/Label.h"
-#include "app/PictureBox.h"
-#include "app/Shape.h"
-#include "app/Twips.h"
-#include "app/Windows.h"
+#include "compat/Colors.h"
+#include "compat/Label.h"
+#include "compat/PictureBox.h"
+#include "compat/Shape.h"
+#include "compat/Twips.h"
+#include "compat/Windows.h"
 #include "info/KOVLABEL.h"
 #include "main_window/Form1.h"
 

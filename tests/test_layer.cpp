@@ -2,21 +2,21 @@
 
 #include "TestSupport.h"
 
-#include "app/Colors.h"
-#include "app/Dialogs.h"
-#include "app/Form.h"
-#include "app/KeyCodes.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/Picture.h"
-#include "app/Surface.h"
-#include "app/Twips.h"
-#include "app/Windows.h"
+#include "compat/Colors.h"
+#include "compat/Dialogs.h"
+#include "compat/Form.h"
+#include "compat/KeyCodes.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/Picture.h"
+#include "compat/Surface.h"
+#include "compat/Twips.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
 #include "info/KOVLABEL.h"
 #include "main_window/Form1.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QApplication>
 #include <QKeyEvent>

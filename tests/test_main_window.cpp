@@ -2,16 +2,16 @@
 
 #include "TestSupport.h"
 
-#include "app/Colors.h"
-#include "app/FileListBox.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/PictureBox.h"
-#include "app/Twips.h"
-#include "app/Windows.h"
+#include "compat/Colors.h"
+#include "compat/FileListBox.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/PictureBox.h"
+#include "compat/Twips.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QDir>
 #include <QFile>

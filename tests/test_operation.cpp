@@ -3,16 +3,16 @@
 
 #include "TestSupport.h"
 
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/OptionButton.h"
-#include "app/Platform.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/OptionButton.h"
+#include "platform/Platform.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
-#include "rows/ColumnRules.h"
-#include "rows/Form2.h"
+#include "table/ColumnRules.h"
+#include "editor/Form2.h"
 
 #include <QTest>
 

@@ -6,8 +6,8 @@
 #include "PrinterRecorder.h"
 #include "TestSupport.h"
 
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
 #include "print/WorksheetDialog.h"
 

@@ -1,8 +1,8 @@
 // Tests for row files: the exact bytes written, what the streaming reader
 // accepts and rejects (and which cells it keeps), where it stops reading, and
 // saving/loading on disk.
-#include "rows/RowFile.h"
-#include "rows/RowFileIO.h"
+#include "table/RowFile.h"
+#include "table/RowFileIO.h"
 
 #include <QDir>
 #include <QFile>

@@ -5,16 +5,16 @@
 #include "TestSupport.h"
 #include "WorkingDirectory.h"
 
-#include "app/FileListBox.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/Picture.h"
-#include "app/PictureBox.h"
-#include "app/TextBox.h"
-#include "app/Windows.h"
+#include "compat/FileListBox.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/Picture.h"
+#include "compat/PictureBox.h"
+#include "compat/TextBox.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QDir>
 #include <QListWidget>

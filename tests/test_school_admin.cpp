@@ -1,7 +1,7 @@
 // The school's server as administrators run it (a throw-away one, tests/with_postgres.sh): [Schule]
 // as written, one account per computer, what --schule-pruefen tells apart, the teacher's window.
 
-#include "history/School.h"
+#include "school/School.h"
 #include "history_window/ClassWindow.h"
 
 #include <QtCharts>

@@ -5,9 +5,9 @@
 #include "PrinterRecorder.h"
 #include "TestSupport.h"
 
-#include "app/Label.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
+#include "compat/Label.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
 #include "info/KOVLABEL.h"
 #include "main_window/Form1.h"
 

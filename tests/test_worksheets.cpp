@@ -7,11 +7,11 @@
 #include "TestSupport.h"
 #include "WorkingDirectory.h"
 
-#include "app/MODUL1.h"
-#include "history/HistoryStore.h"
+#include "table/MODUL1.h"
+#include "record/HistoryStore.h"
 #include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
-#include "rows/RowFileIO.h"
+#include "table/RowFileIO.h"
 
 #include <QPrinter>
 #include <QProcess>

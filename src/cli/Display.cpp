@@ -1,6 +1,6 @@
 #include "cli/Display.h"
 
-#include "app/Application.h"
+#include "platform/Application.h"
 
 #include <QApplication>
 

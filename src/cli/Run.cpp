@@ -1,15 +1,15 @@
 #include "cli/Run.h"
 
-#include "app/Dialogs.h"
-#include "app/FileWriter.h"
-#include "app/Windows.h"
+#include "compat/Dialogs.h"
+#include "platform/FileWriter.h"
+#include "compat/Windows.h"
 #include "cli/CommandLine.h"
 #include "main_window/Form1.h"
 #include "print/PrinterService.h"
 #include "print/RecordPairs.h"
 #include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
-#include "rows/Form2.h"
+#include "editor/Form2.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,15 +4,15 @@
 
 #include "game/fang.h"
 
-#include "app/Dialogs.h"
-#include "app/HScrollBar.h"
-#include "app/KeyCodes.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/Platform.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
-#include "history/Recording.h"
+#include "compat/Dialogs.h"
+#include "compat/HScrollBar.h"
+#include "compat/KeyCodes.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "platform/Platform.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
+#include "record/Recording.h"
 #include "main_window/Form1.h"
 
 #include <QTimer>

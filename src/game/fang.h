@@ -6,7 +6,7 @@
 // or the child quits, the game hides itself and the main window returns.
 // Its layout is in fangLayout.cpp.
 
-#include "app/Form.h"
+#include "compat/Form.h"
 
 class CommandButton;
 class HScrollBar;

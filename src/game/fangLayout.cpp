@@ -4,15 +4,15 @@
 
 #include "game/fang.h"
 
-#include "app/Accessibility.h"
-#include "app/Colors.h"
-#include "app/Palette.h"
-#include "app/CommandButton.h"
-#include "app/Fonts.h"
-#include "app/HScrollBar.h"
-#include "app/Label.h"
-#include "app/PictureBox.h"
-#include "app/Shape.h"
+#include "platform/Accessibility.h"
+#include "compat/Colors.h"
+#include "compat/Palette.h"
+#include "compat/CommandButton.h"
+#include "compat/Fonts.h"
+#include "compat/HScrollBar.h"
+#include "compat/Label.h"
+#include "compat/PictureBox.h"
+#include "compat/Shape.h"
 
 #include <QScrollBar>
 #include <QTimer>

@@ -3,9 +3,9 @@
 
 #include "history_window/ClassWindow.h"
 
-#include "app/FileWriter.h"
-#include "history/HistoryStore.h"
-#include "history/School.h"
+#include "platform/FileWriter.h"
+#include "record/HistoryStore.h"
+#include "school/School.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

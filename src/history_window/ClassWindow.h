@@ -8,7 +8,7 @@
 // Its queries run in a thread of their own: a slow or silent server never
 // freezes it, and it can always be closed.
 
-#include "history/SchoolQueries.h"
+#include "school/SchoolQueries.h"
 
 #include <QWidget>
 

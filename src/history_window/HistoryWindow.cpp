@@ -4,9 +4,9 @@
 
 #include "history_window/HistoryWindow.h"
 
-#include "app/FileWriter.h"
-#include "history/Recording.h"
-#include "history/School.h"
+#include "platform/FileWriter.h"
+#include "record/Recording.h"
+#include "school/School.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -7,7 +7,7 @@
 // window, not one of the child's green windows. A record that cannot be
 // trusted shows no figures, only what is wrong and what can be done.
 
-#include "history/HistoryStore.h"
+#include "record/HistoryStore.h"
 
 #include <QWidget>
 

@@ -3,8 +3,8 @@
 
 #include "info/KOVLABEL.h"
 
-#include "app/Label.h"
-#include "app/Windows.h"
+#include "compat/Label.h"
+#include "compat/Windows.h"
 #include "main_window/Form1.h"
 
 namespace {

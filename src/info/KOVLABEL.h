@@ -4,7 +4,7 @@
 // itself back in its place and fills in its texts at every repaint; its two
 // close targets hand back to the main window. The layout is in KOVLABELLayout.cpp.
 
-#include "app/Form.h"
+#include "compat/Form.h"
 
 class Label;
 class PictureBox;

@@ -3,14 +3,14 @@
 
 #include "info/KOVLABEL.h"
 
-#include "app/Accessibility.h"
-#include "app/Colors.h"
-#include "app/Palette.h"
-#include "app/Fonts.h"
-#include "app/Label.h"
-#include "app/Picture.h"
-#include "app/PictureBox.h"
-#include "app/Shape.h"
+#include "platform/Accessibility.h"
+#include "compat/Colors.h"
+#include "compat/Palette.h"
+#include "compat/Fonts.h"
+#include "compat/Label.h"
+#include "compat/Picture.h"
+#include "compat/PictureBox.h"
+#include "compat/Shape.h"
 
 namespace {
 

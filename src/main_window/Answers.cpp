@@ -4,13 +4,13 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/KeyCodes.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/Windows.h"
+#include "compat/Dialogs.h"
+#include "compat/KeyCodes.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "compat/Windows.h"
 #include "game/fang.h"
-#include "history/Recording.h"
+#include "record/Recording.h"
 
 using namespace MODUL1;
 

@@ -2,13 +2,13 @@
 
 #include "main_window/Form1.h"
 
-#include "app/FileListBox.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/MODUL1.h"
-#include "app/PictureBox.h"
-#include "history/Recording.h"
-#include "rows/ColumnRules.h"
+#include "compat/FileListBox.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "table/MODUL1.h"
+#include "compat/PictureBox.h"
+#include "record/Recording.h"
+#include "table/ColumnRules.h"
 
 using namespace MODUL1;
 

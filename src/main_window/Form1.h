@@ -4,7 +4,7 @@
 // procedures are spread over the files of this folder by topic; its layout
 // (every control with its place, colours and font) is in Form1Layout.cpp.
 
-#include "app/Form.h"
+#include "compat/Form.h"
 
 class FileListBox;
 class Label;

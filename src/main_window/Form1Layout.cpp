@@ -4,15 +4,15 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Accessibility.h"
-#include "app/Colors.h"
-#include "app/Palette.h"
-#include "app/FileListBox.h"
-#include "app/Fonts.h"
-#include "app/Label.h"
-#include "app/ListBox.h"
-#include "app/PictureBox.h"
-#include "app/Shape.h"
+#include "platform/Accessibility.h"
+#include "compat/Colors.h"
+#include "compat/Palette.h"
+#include "compat/FileListBox.h"
+#include "compat/Fonts.h"
+#include "compat/Label.h"
+#include "compat/ListBox.h"
+#include "compat/PictureBox.h"
+#include "compat/Shape.h"
 
 #include <QListWidget>
 

@@ -4,12 +4,12 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/MODUL1.h"
-#include "app/OptionButton.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
-#include "rows/Form2.h"
+#include "compat/Dialogs.h"
+#include "table/MODUL1.h"
+#include "compat/OptionButton.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
+#include "editor/Form2.h"
 
 using namespace MODUL1;
 

@@ -4,13 +4,13 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/FileListBox.h"
-#include "app/MODUL1.h"
-#include "app/PictureBox.h"
-#include "app/Windows.h"
-#include "rows/Form2.h"
-#include "rows/TableFile.h"
+#include "compat/Dialogs.h"
+#include "compat/FileListBox.h"
+#include "table/MODUL1.h"
+#include "compat/PictureBox.h"
+#include "compat/Windows.h"
+#include "editor/Form2.h"
+#include "table/TableFile.h"
 
 using namespace MODUL1;
 

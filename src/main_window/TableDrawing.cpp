@@ -3,10 +3,10 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Colors.h"
-#include "app/MODUL1.h"
-#include "app/Platform.h"
-#include "rows/ColumnRules.h"
+#include "compat/Colors.h"
+#include "table/MODUL1.h"
+#include "platform/Platform.h"
+#include "table/ColumnRules.h"
 
 using namespace MODUL1;
 

@@ -5,12 +5,12 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Colors.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/PictureBox.h"
-#include "history/Recording.h"
-#include "rows/ColumnRules.h"
+#include "compat/Colors.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "compat/PictureBox.h"
+#include "record/Recording.h"
+#include "table/ColumnRules.h"
 
 #include <utility>
 

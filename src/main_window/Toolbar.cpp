@@ -4,12 +4,12 @@
 
 #include "main_window/Form1.h"
 
-#include "app/Dialogs.h"
-#include "app/Label.h"
-#include "app/MODUL1.h"
-#include "app/Platform.h"
-#include "app/Windows.h"
-#include "history/Recording.h"
+#include "compat/Dialogs.h"
+#include "compat/Label.h"
+#include "table/MODUL1.h"
+#include "platform/Platform.h"
+#include "compat/Windows.h"
+#include "record/Recording.h"
 #include "info/KOVLABEL.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "print/PageLayout.h"
 
-#include "app/MODUL1.h"
+#include "table/MODUL1.h"
 #include "print/PrinterService.h"
 
 #include <array>

@@ -2,9 +2,9 @@
 // printer is set up, the very same page as a PDF file the user names. The
 // row table, the shared variables and the windows stay as they are.
 
-#include "app/Dialogs.h"
-#include "app/FileNames.h"
-#include "app/MODUL1.h"
+#include "compat/Dialogs.h"
+#include "platform/FileNames.h"
+#include "table/MODUL1.h"
 #include "print/PageLayout.h"
 #include "print/PrinterService.h"
 

@@ -7,7 +7,7 @@
 // up by the print dialog, or into a PDF file; tests install a factory of
 // their own that records the page.
 
-#include "app/FileWriter.h"
+#include "platform/FileWriter.h"
 
 #include <QPageSize>
 #include <QRect>

@@ -1,6 +1,6 @@
 #include "print/RecordPairs.h"
 
-#include "history/HistoryStore.h"
+#include "record/HistoryStore.h"
 
 #include <QDate>
 

@@ -1,7 +1,7 @@
 #include "print/RecordPairs.h"
 
-#include "history/HistoryStore.h"
-#include "history/Recording.h"
+#include "record/HistoryStore.h"
+#include "record/Recording.h"
 
 #include <QFileInfo>
 

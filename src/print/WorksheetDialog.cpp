@@ -1,7 +1,7 @@
 #include "print/WorksheetDialog.h"
 
-#include "app/Dialogs.h"
-#include "app/FileWriter.h"
+#include "compat/Dialogs.h"
+#include "platform/FileWriter.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterService.h"
 #include "print/RecordPairs.h"

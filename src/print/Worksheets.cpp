@@ -1,11 +1,11 @@
 #include "print/Worksheets.h"
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "cli/Run.h"
 #include "print/PageLayout.h"
 #include "print/PrinterService.h"
-#include "rows/ColumnRules.h"
-#include "rows/RowFileIO.h"
+#include "table/ColumnRules.h"
+#include "table/RowFileIO.h"
 
 #include <QPrinter>
 #include <QRandomGenerator>

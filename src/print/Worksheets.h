@@ -10,7 +10,7 @@
 // into one PDF file that appears only when complete. Pages are drawn from the
 // sheets' own tables; the shared row table is never touched.
 
-#include "rows/RowFile.h"
+#include "table/RowFile.h"
 
 #include <QDate>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include "app/Application.h"
-#include "app/MODUL1.h"
-#include "app/Platform.h"
-#include "app/Windows.h"
+#include "platform/Application.h"
+#include "table/MODUL1.h"
+#include "platform/Platform.h"
+#include "compat/Windows.h"
 
 #include <QApplication>
 #include <QStandardPaths>

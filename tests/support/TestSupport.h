@@ -4,8 +4,8 @@
 // a recorder for ending the process, and a fresh start of the program
 // between test cases.
 
-#include "app/Dialogs.h"
-#include "app/Surface.h"
+#include "compat/Dialogs.h"
+#include "compat/Surface.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,0 @@
-#include "app/FileNames.h"
-
-QString LocalPath(const QString& name)
-{
-    return name.startsWith(QLatin1Char(':')) ? QStringLiteral("./") + name : name;
-}
