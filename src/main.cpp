@@ -1,6 +1,7 @@
 // Rechenkov: an arithmetic trainer for primary-school children.
 
 #include "cli/CommandLine.h"
+#include "cli/Console.h"
 #include "cli/Display.h"
 #include "cli/Run.h"
 #include "cli/HistoryCommands.h"
@@ -19,7 +20,7 @@ namespace {
 
 int Write(std::FILE* stream, const QString& text, int exitCode)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    cli::Put(stream, text);
     return exitCode;
 }
 

@@ -1,6 +1,7 @@
 // The practice record's commands for adults, run without the child's windows.
 
 #include "cli/HistoryCommands.h"
+#include "cli/Console.h"
 
 #include "platform/FileNames.h"
 #include "platform/FileWriter.h"
@@ -14,31 +15,20 @@
 
 namespace history {
 
-namespace {
-
-void Print(std::FILE* stream, const QString& text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-} // namespace
-
 int RunRecordingSwitch(bool on)
 {
     if (!SetRecordingOn(on)) {
-        Print(stderr, QStringLiteral("Die Einstellung konnte nicht gespeichert werden."));
+        cli::Say(stderr, QStringLiteral("Die Einstellung konnte nicht gespeichert werden."));
         return 1;
     }
     // On a school's computer the school's setting wins: saying "aus" there
     // would be a promise the program does not keep.
     if (!on && school::Configured()) {
-        Print(stderr, QStringLiteral("Aufzeichnung des Lernverlaufs: an. Die Schule hat sie für diesen Computer "
+        cli::Say(stderr, QStringLiteral("Aufzeichnung des Lernverlaufs: an. Die Schule hat sie für diesen Computer "
                                      "eingeschaltet (Abschnitt [Schule] der Systemeinstellungen)."));
         return 1;
     }
-    Print(stdout, on ? QStringLiteral("Aufzeichnung des Lernverlaufs: an")
+    cli::Say(stdout, on ? QStringLiteral("Aufzeichnung des Lernverlaufs: an")
                      : QStringLiteral("Aufzeichnung des Lernverlaufs: aus"));
     return 0;
 }
@@ -49,7 +39,7 @@ int RunHistoryCsv(const QString& path)
     const auto failed = [&] {
         if (store.GetState() == HistoryStore::State::Corrupt)
             NoteDamagedRecord(store.Path());
-        Print(stderr, store.Problem());
+        cli::Say(stderr, store.Problem());
         return 1;
     };
     if (!store.OpenForReading())
@@ -57,7 +47,7 @@ int RunHistoryCsv(const QString& path)
     if (store.IsEmpty()) {
         if (store.GetState() != HistoryStore::State::Ready)
             return failed();
-        Print(stderr, QStringLiteral("Der Lernverlauf ist leer."));
+        cli::Say(stderr, QStringLiteral("Der Lernverlauf ist leer."));
         return 1;
     }
     QString problem;
@@ -71,7 +61,7 @@ int RunHistoryCsv(const QString& path)
                       .arg(QDir::toNativeSeparators(path));
     }
     if (error != files::Error::None) {
-        Print(stderr, problem);
+        cli::Say(stderr, problem);
         return 1;
     }
     return 0;

@@ -1,4 +1,5 @@
 #include "cli/Run.h"
+#include "cli/Console.h"
 
 #include "compat/Dialogs.h"
 #include "platform/FileWriter.h"
@@ -21,12 +22,6 @@
 namespace cli {
 
 namespace {
-
-void Say(std::FILE* stream, const QString& text)
-{
-    std::fputs((text + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
 
 // A table named on the command line is opened from its own folder, so the
 // file lists show it among its neighbours and the editor saves beside it.

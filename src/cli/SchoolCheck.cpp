@@ -3,6 +3,7 @@
 // a trial row that is rolled back, and what waits on this computer.
 
 #include "cli/SchoolCheck.h"
+#include "cli/Console.h"
 
 #include "record/HistoryStore.h"
 #include "school/School.h"
@@ -18,16 +19,9 @@ namespace school {
 
 namespace {
 
-void Say(std::FILE* stream, const QString& text)
-{
-    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 int Fail(const QString& text)
 {
-    Say(stderr, text);
+    cli::Say(stderr, text);
     return 1;
 }
 
@@ -62,7 +56,7 @@ int Check(QSqlDatabase db)
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT max(version) FROM rechenkov.schema_version")) || !q.next())
         return Fail(Reason(q.lastError()));
-    Say(stdout, QStringLiteral("Tabellen von Rechenkov: Version %1").arg(q.value(0).toInt()));
+    cli::Say(stdout, QStringLiteral("Tabellen von Rechenkov: Version %1").arg(q.value(0).toInt()));
 
     // Every way an account could see, change or wipe other computers' rows:
     // table or column rights, TRUNCATE and TRIGGER, the teachers' delete
@@ -124,7 +118,7 @@ int Check(QSqlDatabase db)
         return Fail(QStringLiteral("Das Konto „%1“ darf keine Antworten eintragen. Auf dem Server:\n"
                                    "  GRANT rechenkov_kind TO \"%1\";")
                         .arg(user));
-    Say(stdout, QStringLiteral("Konto „%1“: darf eintragen, nicht lesen, ändern oder löschen").arg(user));
+    cli::Say(stdout, QStringLiteral("Konto „%1“: darf eintragen, nicht lesen, ändern oder löschen").arg(user));
 
     // A trial row, rolled back: the insert works as the sender does it.
     if (!db.transaction())
@@ -140,7 +134,7 @@ int Check(QSqlDatabase db)
     db.rollback();
     if (!inserted)
         return Fail(Reason(error));
-    Say(stdout, QStringLiteral("Probeeintrag: angenommen (und zurückgenommen)"));
+    cli::Say(stdout, QStringLiteral("Probeeintrag: angenommen (und zurückgenommen)"));
     return 0;
 }
 
@@ -159,11 +153,11 @@ int RunSchoolCheck()
         return Fail(settings.problem);
     ConnectionParts parts;
     SplitConnection(settings.connection, parts);
-    Say(stdout, QStringLiteral("Einstellungen: %1").arg(settings.file));
-    Say(stdout, QStringLiteral("Verbindung: %1%2%3")
+    cli::Say(stdout, QStringLiteral("Einstellungen: %1").arg(settings.file));
+    cli::Say(stdout, QStringLiteral("Verbindung: %1%2%3")
                     .arg(parts.options, parts.user.isEmpty() ? QString() : QStringLiteral(" user=") + parts.user,
                          parts.password.isEmpty() ? QString() : QStringLiteral(" password=…")));
-    Say(stdout, QStringLiteral("Klasse: %1").arg(settings.klasse.isEmpty() ? QStringLiteral("(keine angegeben)") : settings.klasse));
+    cli::Say(stdout, QStringLiteral("Klasse: %1").arg(settings.klasse.isEmpty() ? QStringLiteral("(keine angegeben)") : settings.klasse));
 
     int result = 0;
     {
@@ -179,16 +173,16 @@ int RunSchoolCheck()
     const QString problem = SendingProblem();
     if (!problem.isEmpty() && result == 0) {
         // The check got through, the program's own sending did not: not all is well yet.
-        Say(stderr, QStringLiteral("Die Prüfung eben ging durch, das Senden dieses Rechners (für dieses Konto) aber "
+        cli::Say(stderr, QStringLiteral("Die Prüfung eben ging durch, das Senden dieses Rechners (für dieses Konto) aber "
                                    "nicht: ")
                         + problem
                         + QStringLiteral("\nBeim nächsten Start von Rechenkov wird es wieder versucht."));
         result = 1;
     } else if (!problem.isEmpty()) {
-        Say(stderr, QStringLiteral("Auf diesem Rechner, für dieses Konto: ") + problem);
+        cli::Say(stderr, QStringLiteral("Auf diesem Rechner, für dieses Konto: ") + problem);
     }
     if (result == 0)
-        Say(stdout, QStringLiteral("Alles in Ordnung: Dieser Rechner trägt den Lernverlauf auf dem Schulserver ein."));
+        cli::Say(stdout, QStringLiteral("Alles in Ordnung: Dieser Rechner trägt den Lernverlauf auf dem Schulserver ein."));
     return result;
 }
 

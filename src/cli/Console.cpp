@@ -1,0 +1,16 @@
+#include "cli/Console.h"
+
+#include <QByteArray>
+
+namespace cli {
+
+void Put(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void Say(std::FILE* stream, const QString& text) { Put(stream, text + QLatin1Char('\n')); }
+
+} // namespace cli
