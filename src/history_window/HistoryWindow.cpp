@@ -24,7 +24,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -236,10 +235,8 @@ void HistoryWindow::Reload()
         }
         // The child (or all) chosen before, else the one who practised last, else all.
         int index = hadChoice ? childBox->findData(previous) : -1;
-        if (index < 0)
-            index = childBox->findData(QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov"))
-                                           .value(QStringLiteral("Verlauf/Name"))
-                                           .toString());
+        if (const QString last = LastName(); index < 0 && !last.isEmpty())
+            index = childBox->findData(last);
         childBox->setCurrentIndex(std::max(0, index));
     }
     const bool figures = store_.GetState() == State::Ready && !children.isEmpty();

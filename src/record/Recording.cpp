@@ -341,6 +341,8 @@ bool SetRecordingOn(bool on)
     return Save(s);
 }
 
+QString LastName() { return Settings().value(kNameKey).toString(); }
+
 QString StartName(const QString& fallback)
 {
     g_child = fallback;

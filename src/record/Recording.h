@@ -19,6 +19,8 @@ bool SetRecordingOn(bool on);
 // The name the main window starts with: the one used last while recording
 // is on, `fallback` otherwise.
 QString StartName(const QString& fallback);
+// The name used last while recording was on; empty when there is none.
+QString LastName();
 // Keeps a newly entered name for the next start (only while recording is on).
 void RememberName(const QString& name);
 
