@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a CR LF; a byte order mark adds three bytes before the first.
     check(consumed <= static_cast<std::size_t>(rows::kFieldCount) * (rows::kMaxFieldBytes + 3) + 3);
 
-    for (const rows::Cell& c : r.cells)
+    for (const Cell& c : r.cells)
         check(!c || (*c >= -999999999LL && *c <= 999999999LL));
 
     bool lastEnds = false;
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What was read writes out and reads back as the same cells.
     if (r.ok) {
         std::vector<std::string> texts;
-        for (const rows::Cell& c : r.cells)
+        for (const Cell& c : r.cells)
             texts.push_back(rows::CellText(c));
         const std::string file = rows::FormatRowFile(texts);
         check(file.size() >= 2 * static_cast<std::size_t>(rows::kFieldCount));

@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(QDir::current().canonicalPath(), QDir(folder.Path()).canonicalPath());
         for (int k = 1; k <= 7; ++k)
             for (int i = 1; i <= 9; ++i)
-                QCOMPARE(MODUL1::ColumnAt(k)[i], MODUL1::Cell(10 * k + i));
+                QCOMPARE(MODUL1::ColumnAt(k)[i], Cell(10 * k + i));
         // The list is back to the table files of that folder.
         QCOMPARE(main.Datei1->ListCount(), 0);
     }
@@ -210,7 +210,7 @@ private slots:
         editor.Bild1_Click();
         QVERIFY(!editor.isVisible());
         QVERIFY(Instance<Form1>().isVisible());
-        QCOMPARE(MODUL1::c[5], MODUL1::Cell(35));
+        QCOMPARE(MODUL1::c[5], Cell(35));
     }
 
     // The real program as cron, tmux after logout or a closed "ssh -X" start

@@ -16,7 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using rows::Cell;
 using rows::ReadResult;
 
 namespace {

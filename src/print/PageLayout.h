@@ -3,6 +3,8 @@
 // seven boxed values, each at a fixed place per column whatever the length of
 // the value. The same page goes to a printer or into a PDF file.
 
+#include "table/Cell.h"
+
 #include <optional>
 #include <vector>
 
@@ -20,7 +22,7 @@ inline constexpr int kHeadY = 800;
 
 // A table as a value: 63 cells column by column (a1..a9, b1..b9, ...), an
 // empty cell being one never given a value.
-using Cells = std::vector<std::optional<long long>>;
+using Cells = std::vector<Cell>;
 // The cell of column k (1..7) and line i (1..9); a short table reads as empty cells.
 std::optional<long long> CellAt(const Cells& table, int column, int line);
 // A copy of the shared row table.

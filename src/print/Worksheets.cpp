@@ -85,7 +85,7 @@ Layout MakeLayout(const QRect& content, const Sheet& sheet)
     l.contentTop = content.top();
     l.contentRight = content.right();
     l.contentBottom = content.bottom();
-    for (const rows::Cell& c : sheet.table)
+    for (const Cell& c : sheet.table)
         if (c)
             l.tableChars = std::max(l.tableChars, Chars(*c));
     const int blocks = static_cast<int>(sheet.tasks.size());
@@ -189,7 +189,7 @@ void DrawPage(PrinterService& p, const Job& job, const Sheet& sheet, int number,
     // The column heads, the task headings and the lines, as the child's screen has them.
     const int pad = l.cell / 10;
     double points = l.points;
-    for (const rows::Cell& c : sheet.table)
+    for (const Cell& c : sheet.table)
         if (c)
             points = std::min(points, Fitted(p, QString::number(*c), l.cell - 2 * pad, l.points));
     p.SetFontSize(points);

@@ -31,7 +31,7 @@ inline constexpr int kDefaultTasks = 3;
 inline constexpr int kMaxTasks = 6;
 
 // One sheet's table: 63 cells column by column (a1..a9, b1..b9, ...), as in a row file.
-using Table = std::vector<rows::Cell>;
+using Table = std::vector<Cell>;
 
 // A task block: two columns (1..7, first < second) and the operation (1 plus,
 // 2 minus, 3 times) the child does with them line by line.

@@ -3,6 +3,8 @@
 // the practice, row-file and catch-game variables. There is no other channel
 // between the windows, so they all live here, created with the program.
 
+#include "table/Cell.h"
+
 #include <QString>
 
 #include <array>
@@ -33,8 +35,6 @@ private:
     std::array<T, Hi - Lo + 1> items_{};
 };
 
-// A table cell is empty (never given a value) or a whole number; empty counts as 0.
-using Cell = std::optional<long long>;
 using Column = FixedArray<Cell, 1, 10>;
 
 // The row table: column a is column 1, g is column 7. Lines 1 to 9 form the

@@ -40,6 +40,8 @@
 //    skipped; anywhere else, or cut short, its bytes are errors as above.
 #pragma once
 
+#include "table/Cell.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,8 +49,6 @@
 #include <vector>
 
 namespace rows {
-
-using Cell = std::optional<long long>;
 
 inline constexpr int kFieldCount = 63;
 inline constexpr int kMaxFieldBytes = 256;
