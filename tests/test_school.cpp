@@ -495,6 +495,22 @@ void TestSchool::theRecordChangesUnderTheSender()
     SendUntil(a, [&] { return AllSent(a); });
     SendUntil(b, [&] { return AllSent(b) && Arrived(QStringLiteral("Kopie")) == 7 + 3 + 4; });
 
+    // Answers given on a 3b computer while the server was away keep their
+    // class and computer when they are sent from a computer now set to 2a.
+    const QString moved = dir.filePath(QStringLiteral("c/verlauf.sqlite"));
+    {
+        HistoryStore store(moved);
+        QVERIFY(store.Open(true));
+        store.SetOrigin(QStringLiteral("3b"), QStringLiteral("pc-3b"));
+        QVERIFY(store.RecordAnswer({QDateTime::currentDateTime(), QStringLiteral("Umzug"), 1, QStringLiteral("a+b"), 1,
+                                    QStringLiteral("5"), QStringLiteral("5"), true, 700}));
+    }
+    SendUntil(moved, [&] { return Arrived(QStringLiteral("Umzug")) == 1; });
+    QSqlQuery origin(Admin());
+    QVERIFY(origin.exec(QStringLiteral("SELECT klasse || '/' || rechner FROM rechenkov.antworten WHERE kind = 'Umzug'"))
+            && origin.next());
+    QCOMPARE(origin.value(0).toString(), QStringLiteral("3b/pc-3b"));
+
     // A record of the first format whose 7 answers that release sent, keyed by
     // record and row number; then the update converts it and one more comes.
     const QString old = dir.filePath(QStringLiteral("verlauf.sqlite"));

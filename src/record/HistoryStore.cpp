@@ -62,9 +62,10 @@ constexpr quint32 kApplicationId = 0x5245434B; // "RECK"
 const char* const kAnswerColumns = "id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER, "
                                    "kind TEXT NOT NULL, rechenart INTEGER NOT NULL, reihe TEXT NOT NULL, "
                                    "zeile INTEGER NOT NULL, erwartet TEXT NOT NULL, eingegeben TEXT NOT NULL, "
-                                   "richtig INTEGER NOT NULL, ms INTEGER NOT NULL, uid BLOB";
+                                   "richtig INTEGER NOT NULL, ms INTEGER NOT NULL, uid BLOB, klasse TEXT, rechner TEXT";
 const char* const kGameColumns = "id INTEGER PRIMARY KEY AUTOINCREMENT, zeit TEXT NOT NULL, utc INTEGER, "
-                                 "kind TEXT NOT NULL, sekunden INTEGER NOT NULL, uid BLOB";
+                                 "kind TEXT NOT NULL, sekunden INTEGER NOT NULL, uid BLOB, klasse TEXT, "
+                                 "rechner TEXT";
 const char* const kAnswerNames = "id, zeit, utc, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms";
 const char* const kGameNames = "id, zeit, utc, kind, sekunden";
 
@@ -126,6 +127,9 @@ QString CompletionTrigger(const QString& table)
                           "uid = coalesce(uid, %4) WHERE id = NEW.id; END")
         .arg(table, OldZeit(), ms, UidSql(ms));
 }
+
+// What is not known is stored as NULL, not as an empty text.
+QVariant OrNull(const QString& s) { return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s); }
 
 // A new row's uid: the milliseconds since the epoch, big-endian, then
 // random bits with the version (7) and variant marks of RFC 9562.
@@ -822,7 +826,11 @@ bool HistoryStore::CreateOrUpgrade(int fromVersion)
         steps << QStringLiteral("CREATE TABLE umstellung (tabelle TEXT PRIMARY KEY, ab INTEGER, bis INTEGER)");
     } else {
         steps << QStringLiteral("ALTER TABLE antworten ADD COLUMN uid BLOB")
-              << QStringLiteral("ALTER TABLE spiele ADD COLUMN uid BLOB")
+              << QStringLiteral("ALTER TABLE spiele ADD COLUMN uid BLOB");
+        for (const char* table : {"antworten", "spiele"})
+            steps << QStringLiteral("ALTER TABLE %1 ADD COLUMN klasse TEXT").arg(QLatin1String(table))
+                  << QStringLiteral("ALTER TABLE %1 ADD COLUMN rechner TEXT").arg(QLatin1String(table));
+        steps
               << QStringLiteral("CREATE TABLE umstellung (tabelle TEXT PRIMARY KEY, ab INTEGER, bis INTEGER)");
         for (const char* table : {"antworten", "spiele"})
             steps << QStringLiteral("INSERT INTO umstellung SELECT '%1', 0, coalesce(max(id), 0) FROM %1")
@@ -954,7 +962,7 @@ bool HistoryStore::RecordAnswer(const AnswerRecord& a)
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     // A single statement outside a transaction is a transaction of its own.
     q.prepare(QStringLiteral("INSERT INTO main.antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, "
-                             "eingegeben, richtig, ms, uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                             "eingegeben, richtig, ms, uid, klasse, rechner) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(StoredTime(a.time));
     q.addBindValue(a.time.toMSecsSinceEpoch());
     q.addBindValue(Text(a.child));
@@ -966,6 +974,8 @@ bool HistoryStore::RecordAnswer(const AnswerRecord& a)
     q.addBindValue(a.right ? 1 : 0);
     q.addBindValue(a.ms);
     q.addBindValue(NewUid(a.time.toMSecsSinceEpoch()));
+    q.addBindValue(OrNull(klasse_));
+    q.addBindValue(OrNull(computer_));
     if (!q.exec())
         return FailFrom(q.lastError(), State::WriteFailed);
     return Written();
@@ -978,12 +988,15 @@ bool HistoryStore::RecordGame(const GameRecord& g)
         return false;
     const std::lock_guard turn(g_writeTurn);
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("INSERT INTO main.spiele (zeit, utc, kind, sekunden, uid) VALUES (?, ?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO main.spiele (zeit, utc, kind, sekunden, uid, klasse, rechner) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(StoredTime(g.time));
     q.addBindValue(g.time.toMSecsSinceEpoch());
     q.addBindValue(Text(g.child));
     q.addBindValue(g.seconds);
     q.addBindValue(NewUid(g.time.toMSecsSinceEpoch()));
+    q.addBindValue(OrNull(klasse_));
+    q.addBindValue(OrNull(computer_));
     if (!q.exec())
         return FailFrom(q.lastError(), State::WriteFailed);
     return Written();

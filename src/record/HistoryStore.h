@@ -148,6 +148,15 @@ public:
     // not all of it could be merged (the log then cannot begin anew).
     bool Checkpoint();
 
+    // The class and the computer every later answer and game is recorded
+    // with (a school's computer): they stay with the row, wherever and
+    // whenever it is sent. Empty: none.
+    void SetOrigin(const QString& klasse, const QString& computer)
+    {
+        klasse_ = klasse;
+        computer_ = computer;
+    }
+
     // Each in a transaction of its own; false (and WriteFailed or Corrupt)
     // when it could not be written. After WriteFailed the next write tries again.
     bool RecordAnswer(const AnswerRecord& a);
@@ -220,6 +229,8 @@ private:
     QString identity_;
     mutable QString held_; // the file this store holds, while it holds one
     bool writable_ = false;
+    QString klasse_;
+    QString computer_;
 };
 
 // The file under the application data folder of organisation and application "Rechenkov".

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QSettings>
 #include <QSqlDatabase>
+#include <QSysInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -267,9 +268,12 @@ HistoryStore* Store(const QString& damaged)
         }
         CloseAtExit();
         g_store = std::move(store);
-        // With a school server the sender thread checkpoints the log.
-        if (school::Configured())
+        // With a school server the sender thread checkpoints the log, and
+        // every row keeps the class and the computer it was given on.
+        if (const school::Settings settings = school::ReadSettings(); settings.Configured()) {
             g_store->SetAutoCheckpoint(false);
+            g_store->SetOrigin(settings.klasse, QSysInfo::machineHostName());
+        }
         // A stretch of this run ends now, one a killed or ended run could not close ended with it.
         FileWorks(g_missing ? QDateTime::currentDateTime() : QDateTime());
         g_missing = false;

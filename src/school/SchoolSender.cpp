@@ -64,6 +64,7 @@ qint64 Clamp(qint64 v, qint64 lo, qint64 hi) { return v < lo ? lo : (v > hi ? hi
 struct Row {
     qint64 id = 0;
     QString time; // as stored locally
+    QString klasse, computer; // as recorded with the row; empty: this computer's now
     std::vector<QVariant> values; // the server's columns from the identity on
 };
 
@@ -83,10 +84,13 @@ bool ReadRows(QSqlDatabase db, bool answers, const RecordForm& form, qint64 afte
     rows.clear();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    const QString id = form.ownIds ? QStringLiteral("uid") : QStringLiteral("NULL");
-    q.prepare(answers ? QStringLiteral("SELECT id, zeit, %1, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms "
-                                       "FROM antworten WHERE id > ? ORDER BY id LIMIT ?").arg(id)
-                      : QStringLiteral("SELECT id, zeit, %1, kind, sekunden FROM spiele WHERE id > ? ORDER BY id LIMIT ?").arg(id));
+    // A converted record keeps each row's identity, class and computer; the
+    // main tables are read (not a reader's view of a conversion under way).
+    const QString id = form.ownIds ? QStringLiteral("uid, klasse, rechner") : QStringLiteral("NULL, NULL, NULL");
+    q.prepare(answers ? QStringLiteral("SELECT id, zeit, %1, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, "
+                                       "ms FROM main.antworten WHERE id > ? ORDER BY id LIMIT ?").arg(id)
+                      : QStringLiteral("SELECT id, zeit, %1, kind, sekunden FROM main.spiele WHERE id > ? ORDER BY id "
+                                       "LIMIT ?").arg(id));
     q.addBindValue(after);
     q.addBindValue(limit);
     if (!q.exec())
@@ -105,20 +109,22 @@ bool ReadRows(QSqlDatabase db, bool answers, const RecordForm& form, qint64 afte
         } else {
             uid = QUuid::createUuidV5(form.source, QStringLiteral("%1/%2").arg(answers ? "antworten" : "spiele").arg(r.id));
         }
+        r.klasse = q.value(3).toString();
+        r.computer = q.value(4).toString();
         r.values.push_back(uid.toString(QUuid::WithoutBraces));
         r.values.push_back(r.id);
         r.values.push_back(ServerTime(r.time));
-        r.values.push_back(Text(q.value(3)));
+        r.values.push_back(Text(q.value(5)));
         if (answers) {
-            r.values.push_back(static_cast<int>(Clamp(q.value(4).toLongLong(), -32768, 32767)));
-            r.values.push_back(Text(q.value(5)));
             r.values.push_back(static_cast<int>(Clamp(q.value(6).toLongLong(), -32768, 32767)));
             r.values.push_back(Text(q.value(7)));
-            r.values.push_back(Text(q.value(8)));
-            r.values.push_back(q.value(9).toLongLong() != 0);
-            r.values.push_back(static_cast<int>(Clamp(q.value(10).toLongLong(), 0, kMaxInt)));
+            r.values.push_back(static_cast<int>(Clamp(q.value(8).toLongLong(), -32768, 32767)));
+            r.values.push_back(Text(q.value(9)));
+            r.values.push_back(Text(q.value(10)));
+            r.values.push_back(q.value(11).toLongLong() != 0);
+            r.values.push_back(static_cast<int>(Clamp(q.value(12).toLongLong(), 0, kMaxInt)));
         } else {
-            r.values.push_back(static_cast<int>(Clamp(q.value(4).toLongLong(), 0, kMaxInt)));
+            r.values.push_back(static_cast<int>(Clamp(q.value(6).toLongLong(), 0, kMaxInt)));
         }
         rows.push_back(std::move(r));
     }
@@ -483,8 +489,9 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
                  g.lastError());
         for (auto [query, rows] : {std::pair{&q, &answers}, std::pair{&g, &games}}) {
             for (std::size_t i = 0; !error.isValid() && i < rows->size(); ++i) {
-                query->addBindValue(options_.computer);
-                query->addBindValue(options_.klasse);
+                const Row& row = (*rows)[i];
+                query->addBindValue(row.computer.isEmpty() ? options_.computer : row.computer);
+                query->addBindValue(row.klasse.isEmpty() ? options_.klasse : row.klasse);
                 query->addBindValue(st.source);
                 for (const QVariant& v : (*rows)[i].values)
                     query->addBindValue(v);
