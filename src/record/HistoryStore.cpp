@@ -953,53 +953,42 @@ void HistoryStore::SetAutoCheckpoint(bool on)
             .exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(on ? 1000 : 0));
 }
 
-bool HistoryStore::RecordAnswer(const AnswerRecord& a)
+// One row into `table`, its values followed by what every row carries: its
+// identity made from its time, the class and the computer.
+bool HistoryStore::Insert(const char* table, const QString& columns, QVariantList values, const QDateTime& time)
 {
     // After a failed write (a full disk) every write tries again.
     if ((state_ != State::Ready && state_ != State::WriteFailed) || !writable_)
         return false;
     const std::lock_guard turn(g_writeTurn);
+    values << NewUid(time.toMSecsSinceEpoch()) << OrNull(klasse_) << OrNull(computer_);
+    QStringList marks;
+    for (qsizetype n = 0; n < values.size(); ++n)
+        marks << QStringLiteral("?");
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     // A single statement outside a transaction is a transaction of its own.
-    q.prepare(QStringLiteral("INSERT INTO main.antworten (zeit, utc, kind, rechenart, reihe, zeile, erwartet, "
-                             "eingegeben, richtig, ms, uid, klasse, rechner) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(StoredTime(a.time));
-    q.addBindValue(a.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(a.child));
-    q.addBindValue(a.operation);
-    q.addBindValue(Text(a.calcRow));
-    q.addBindValue(a.line);
-    q.addBindValue(Text(a.expected));
-    q.addBindValue(Text(a.typed));
-    q.addBindValue(a.right ? 1 : 0);
-    q.addBindValue(a.ms);
-    q.addBindValue(NewUid(a.time.toMSecsSinceEpoch()));
-    q.addBindValue(OrNull(klasse_));
-    q.addBindValue(OrNull(computer_));
+    q.prepare(QStringLiteral("INSERT INTO main.%1 (%2, uid, klasse, rechner) VALUES (%3)")
+                  .arg(QLatin1String(table), columns, marks.join(QStringLiteral(", "))));
+    for (const QVariant& v : values)
+        q.addBindValue(v);
     if (!q.exec())
         return FailFrom(q.lastError(), State::WriteFailed);
     return Written();
 }
 
+bool HistoryStore::RecordAnswer(const AnswerRecord& a)
+{
+    return Insert("antworten",
+                  QStringLiteral("zeit, utc, kind, rechenart, reihe, zeile, erwartet, eingegeben, richtig, ms"),
+                  {StoredTime(a.time), a.time.toMSecsSinceEpoch(), Text(a.child), a.operation, Text(a.calcRow), a.line,
+                   Text(a.expected), Text(a.typed), a.right ? 1 : 0, a.ms},
+                  a.time);
+}
+
 bool HistoryStore::RecordGame(const GameRecord& g)
 {
-    // After a failed write (a full disk) every write tries again.
-    if ((state_ != State::Ready && state_ != State::WriteFailed) || !writable_)
-        return false;
-    const std::lock_guard turn(g_writeTurn);
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("INSERT INTO main.spiele (zeit, utc, kind, sekunden, uid, klasse, rechner) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(StoredTime(g.time));
-    q.addBindValue(g.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(g.child));
-    q.addBindValue(g.seconds);
-    q.addBindValue(NewUid(g.time.toMSecsSinceEpoch()));
-    q.addBindValue(OrNull(klasse_));
-    q.addBindValue(OrNull(computer_));
-    if (!q.exec())
-        return FailFrom(q.lastError(), State::WriteFailed);
-    return Written();
+    return Insert("spiele", QStringLiteral("zeit, utc, kind, sekunden"),
+                  {StoredTime(g.time), g.time.toMSecsSinceEpoch(), Text(g.child), g.seconds}, g.time);
 }
 
 QStringList HistoryStore::Children() const

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <optional>
@@ -228,6 +229,8 @@ private:
     mutable QString detail_;
     QString identity_;
     mutable QString held_; // the file this store holds, while it holds one
+    bool Insert(const char* table, const QString& columns, QVariantList values, const QDateTime& time);
+
     bool writable_ = false;
     QString klasse_;
     QString computer_;
