@@ -4,9 +4,11 @@
 
 namespace cli {
 
+QByteArray Encode(const QString& text) { return text.toLocal8Bit(); }
+
 void Put(std::FILE* stream, const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = Encode(text);
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
     std::fflush(stream);
 }

@@ -1,5 +1,7 @@
 #include "cli/Display.h"
 
+#include "cli/Console.h"
+
 #include "platform/Application.h"
 
 #include <QApplication>
@@ -34,7 +36,7 @@ QByteArray g_withoutPlatform;
 void HoldOrRefuse(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtFatalMsg) {
-        std::fputs(g_withoutPlatform.constData(), stderr);
+        std::fwrite(g_withoutPlatform.constData(), 1, static_cast<std::size_t>(g_withoutPlatform.size()), stderr);
         std::fflush(stderr);
         std::_Exit(1);
     }
@@ -44,7 +46,7 @@ void HoldOrRefuse(QtMsgType type, const QMessageLogContext& context, const QStri
 
 std::unique_ptr<QApplication> Build(int& argc, char** argv, const QString& withoutPlatform)
 {
-    g_withoutPlatform = (withoutPlatform.isEmpty() ? QString() : withoutPlatform + QLatin1Char('\n')).toLocal8Bit();
+    g_withoutPlatform = Encode(withoutPlatform.isEmpty() ? QString() : withoutPlatform + QLatin1Char('\n'));
     const QtMessageHandler previous = qInstallMessageHandler(HoldOrRefuse);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
