@@ -6,6 +6,7 @@
 
 #include "record/Recording.h"
 
+#include "platform/Settings.h"
 #include "record/HistoryStore.h"
 #include "school/School.h"
 #include "table/ColumnRules.h"
@@ -15,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSysInfo>
 
@@ -24,40 +24,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <sys/stat.h>
 #include <thread>
 
 namespace history {
 
 namespace {
-
-const QString kSwitchKey = QStringLiteral("Verlauf/Aufzeichnen");
-const QString kNameKey = QStringLiteral("Verlauf/Name");
-const QString kProblemKey = QStringLiteral("Verlauf/Problem");
-// The file (device and inode) a reader found damaged.
-const QString kDamagedKey = QStringLiteral("Verlauf/Beschaedigt");
-// Stretches of practice that could not be recorded, a line each for the
-// parents; and the stretch still open: since when, and how many answers.
-const QString kGapsKey = QStringLiteral("Verlauf/Luecken");
-const QString kGapSinceKey = QStringLiteral("Verlauf/LueckeSeit");
-const QString kGapAnswersKey = QStringLiteral("Verlauf/LueckeAntworten");
-// The logs set aside beside the record that the parents were told of.
-const QString kLogsToldKey = QStringLiteral("Verlauf/ProtokolleGemeldet");
-
-QSettings Settings() { return QSettings(QStringLiteral("Rechenkov"), QStringLiteral("Rechenkov")); }
-
-// Writes the settings out; they hold children's names, so they are the user's alone.
-bool Save(QSettings& s)
-{
-    s.sync();
-    const QString file = s.fileName();
-    // A folder reached through a symbolic link is someone's arrangement, and left as it is.
-    if (QFileInfo::exists(file) && !QFileInfo(file).isSymLink() && !QFileInfo(QFileInfo(file).absolutePath()).isSymLink()) {
-        ::chmod(QFile::encodeName(file).constData(), 0600);
-        ::chmod(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), 0700);
-    }
-    return s.status() == QSettings::NoError;
-}
 
 std::unique_ptr<HistoryStore> g_store;
 bool g_paused = false;
@@ -184,43 +155,42 @@ QString ShortTime(const QDateTime& t) { return QLocale(QLocale::German).toString
 // by one answer; the next answer tries again.
 void Missed(const QString& reason)
 {
-    QSettings s = Settings();
-    if (!s.contains(kGapSinceKey))
-        s.setValue(kGapSinceKey, QDateTime::currentDateTime());
-    s.setValue(kGapAnswersKey, s.value(kGapAnswersKey, 0).toInt() + 1);
-    s.setValue(kProblemKey, reason);
-    Save(s);
+    settings::User s;
+    if (!s.HasGapSince())
+        s.SetGapSince(QDateTime::currentDateTime());
+    s.SetGapAnswers(s.GapAnswers() + 1);
+    s.SetProblem(reason);
+    s.Save();
 }
 
 // Closes an open stretch of lost practice into a line for the parents,
 // ending `until` (null: at the end of an earlier run).
-void CloseGap(QSettings& s, const QDateTime& until)
+void CloseGap(settings::User& s, const QDateTime& until)
 {
-    if (!s.contains(kGapSinceKey))
+    if (!s.HasGapSince())
         return;
-    const QDateTime since = s.value(kGapSinceKey).toDateTime();
-    const int answers = s.value(kGapAnswersKey, 0).toInt();
+    const QDateTime since = s.GapSince();
+    const int answers = s.GapAnswers();
     const QString end = until.isValid() ? ShortTime(until) : QStringLiteral("zum Ende des damaligen Programmlaufs");
-    QStringList gaps = s.value(kGapsKey).toStringList();
+    QStringList gaps = s.Gaps();
     gaps << QStringLiteral("Lücke im Lernverlauf: vom %1 bis %2 wurde nichts aufgezeichnet (%3; Speicher voll oder "
                            "schreibgeschützt).")
                 .arg(ShortTime(since), end,
                      answers == 1 ? QStringLiteral("1 Antwort fehlt") : QStringLiteral("%1 Antworten fehlen").arg(answers));
-    s.setValue(kGapsKey, gaps);
-    s.remove(kGapSinceKey);
-    s.remove(kGapAnswersKey);
+    s.SetGaps(gaps);
+    s.RemoveOpenGap();
 }
 
 // The file works again: an old complaint no longer holds, but a stretch of
 // lost practice stays noted until a parent saw it.
 void FileWorks(const QDateTime& since)
 {
-    QSettings s = Settings();
-    if (s.contains(kProblemKey) || s.contains(kDamagedKey) || s.contains(kGapSinceKey)) {
+    settings::User s;
+    if (s.HasProblem() || s.HasDamagedFile() || s.HasGapSince()) {
         CloseGap(s, since);
-        s.remove(kProblemKey);
-        s.remove(kDamagedKey);
-        Save(s);
+        s.RemoveProblem();
+        s.RemoveDamagedFile();
+        s.Save();
     }
 }
 
@@ -231,9 +201,9 @@ void Pause(const QString& file, const QString& reason)
     g_pausedOn = file;
     g_store.reset();
     if (!reason.isEmpty()) {
-        QSettings s = Settings();
-        s.setValue(kProblemKey, reason);
-        Save(s);
+        settings::User s;
+        s.SetProblem(reason);
+        s.Save();
     }
 }
 
@@ -300,11 +270,11 @@ HistoryStore* Store(const QString& damaged)
 // Whether the switch is on, with the damaged file's mark, from one read of the settings.
 bool SwitchOn(QString* damaged)
 {
-    const QSettings s = Settings();
+    const settings::User s;
     // A school's setting for the computer wins over the user's switch.
-    if (!school::Configured() && !s.value(kSwitchKey, false).toBool())
+    if (!school::Configured() && !s.RecordingOn())
         return false;
-    *damaged = s.value(kDamagedKey).toString();
+    *damaged = s.DamagedFile();
     return true;
 }
 
@@ -335,17 +305,17 @@ void Write(const std::function<bool(HistoryStore&)>& write)
 bool RecordingOn()
 {
     // A school's setting for the computer wins over the user's switch.
-    return school::Configured() || Settings().value(kSwitchKey, false).toBool();
+    return school::Configured() || settings::User().RecordingOn();
 }
 
 bool SetRecordingOn(bool on)
 {
-    QSettings s = Settings();
-    s.setValue(kSwitchKey, on);
-    return Save(s);
+    settings::User s;
+    s.SetRecordingOn(on);
+    return s.Save();
 }
 
-QString LastName() { return Settings().value(kNameKey).toString(); }
+QString LastName() { return settings::User().LastName(); }
 
 QString StartName(const QString& fallback)
 {
@@ -357,7 +327,7 @@ QString StartName(const QString& fallback)
     // A record of an earlier release is converted from the start on, before the first answer.
     if (QFileInfo(DefaultHistoryPath()).isFile())
         StartConversion(DefaultHistoryPath());
-    const QString name = Settings().value(kNameKey).toString();
+    const QString name = settings::User().LastName();
     if (!name.isEmpty())
         g_child = name;
     return g_child;
@@ -367,9 +337,9 @@ void RememberName(const QString& name)
 {
     g_child = name;
     if (RecordingOn()) {
-        QSettings s = Settings();
-        s.setValue(kNameKey, name);
-        Save(s);
+        settings::User s;
+        s.SetLastName(name);
+        s.Save();
     }
 }
 
@@ -407,49 +377,51 @@ void CloseRecord()
     StopCheck();
     // Everything goes into the file itself; where that fails the parents learn of it.
     if (g_store && !g_store->Checkpoint() && g_store->GetState() != HistoryStore::State::Ready) {
-        QSettings s = Settings();
-        s.setValue(kProblemKey, g_store->Problem());
-        Save(s);
+        settings::User s;
+        s.SetProblem(g_store->Problem());
+        s.Save();
     }
     g_store.reset();
 }
 
 QString PausedReason()
 {
-    QSettings s = Settings();
-    QStringList told = s.value(kLogsToldKey).toStringList();
+    settings::User s;
+    QStringList told = s.LogsTold();
     for (const QString& log : HistoryStore::LogsSetAside(DefaultHistoryPath()))
         if (!told.contains(log)) {
             told << log;
-            s.setValue(kLogsToldKey, told);
-            s.setValue(kGapsKey, s.value(kGapsKey).toStringList() << QStringLiteral(
+            s.SetLogsTold(told);
+            s.SetGaps(s.Gaps() << QStringLiteral(
                 "Neben dem Lernverlauf lag ein Protokoll, das nicht zu dieser Datei gehört (etwa nach dem "
                 "Zurückspielen einer Sicherung). Es wurde nicht übernommen, sondern beiseitegelegt: %1")
                 .arg(QDir::toNativeSeparators(log)));
         }
     // Only the parents' window asks: the stretches of lost practice it
     // shows count as seen, and stay shown in this program's windows.
-    const QStringList gaps = s.value(kGapsKey).toStringList();
+    const QStringList gaps = s.Gaps();
     if (!gaps.isEmpty()) {
         g_gapsShown << gaps;
-        s.remove(kGapsKey);
-        Save(s);
+        s.RemoveGaps();
+        s.Save();
     }
-    QStringList lines{s.value(kProblemKey).toString()};
+    QStringList lines{s.Problem()};
     lines << g_gapsShown;
     lines.removeAll(QString());
     return lines.join(QLatin1Char('\n'));
 }
 
-QString PausedProblem() { return Settings().value(kProblemKey).toString(); }
+QString PausedProblem() { return settings::User().Problem(); }
 
 void ClearPausedReason()
 {
-    QSettings s = Settings();
+    settings::User s;
     g_gapsShown.clear();
-    for (const QString& key : {kProblemKey, kDamagedKey, kGapsKey, kGapSinceKey, kGapAnswersKey})
-        s.remove(key);
-    Save(s);
+    s.RemoveProblem();
+    s.RemoveDamagedFile();
+    s.RemoveGaps();
+    s.RemoveOpenGap();
+    s.Save();
 }
 
 bool RecordingPaused() { return g_paused; }
@@ -457,11 +429,11 @@ bool RecordingPaused() { return g_paused; }
 void NoteDamagedRecord(const QString& path)
 {
     const QString file = HistoryStore::Identity(path);
-    QSettings s = Settings();
-    if (file.isEmpty() || s.value(kDamagedKey).toString() == file)
+    settings::User s;
+    if (file.isEmpty() || s.DamagedFile() == file)
         return;
-    s.setValue(kDamagedKey, file);
-    Save(s);
+    s.SetDamagedFile(file);
+    s.Save();
 }
 
 void ResetRecorder()

@@ -3,14 +3,13 @@
 #include "school/School.h"
 
 #include "platform/Platform.h"
+#include "platform/Settings.h"
 #include "record/HistoryStore.h"
 #include "school/SchoolSender.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSettings>
 #include <QSqlDatabase>
 #include <QSysInfo>
 
@@ -34,78 +33,8 @@ QString Quoted(const QString& value)
 
 Settings ReadSettingsFrom(const QStringList& files)
 {
-    // Read by hand rather than through QSettings, which takes a value with a
-    // comma for a list and gives '"' and '\' meanings of its own: libpq's
-    // "host=a,b port=5432,5433" and a password with a comma must arrive as
-    // the administrator wrote them.
-    Settings result;
-    QString sectionFile, connectionFile;
-    bool haveConnection = false, haveClass = false;
-    for (const QString& path : files) {
-        QFile file(path);
-        if (!file.exists())
-            continue;
-        if (!file.open(QIODevice::ReadOnly)) {
-            if (result.problem.isEmpty())
-                result.problem = QStringLiteral("Die Einstellungen in %1 sind nicht lesbar.\nTechnische Angabe: %2")
-                                     .arg(path, file.errorString());
-            continue;
-        }
-        QString text = QString::fromUtf8(file.readAll());
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        bool inSection = false;
-        int number = 0;
-        for (const QString& raw : text.split(QLatin1Char('\n'))) {
-            ++number;
-            const QString line = raw.trimmed();
-            if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
-                continue;
-            if (line.startsWith(QLatin1Char('['))) {
-                const int end = line.lastIndexOf(QLatin1Char(']'));
-                inSection = end > 0 && line.mid(1, end - 1).trimmed().compare(QLatin1String("Schule"), Qt::CaseInsensitive) == 0;
-                if (inSection && sectionFile.isEmpty())
-                    sectionFile = path;
-                continue;
-            }
-            if (!inSection)
-                continue;
-            const int eq = line.indexOf(QLatin1Char('='));
-            if (eq < 0) {
-                if (result.problem.isEmpty())
-                    result.problem = QStringLiteral("In %1 steht in Zeile %2 (Abschnitt [Schule]) kein „=“: %3")
-                                         .arg(path).arg(number).arg(line);
-                continue;
-            }
-            const QString key = line.left(eq).trimmed();
-            QString value = line.mid(eq + 1).trimmed();
-            // A value written by QSettings itself comes in double quotes.
-            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
-                QString inner;
-                for (int i = 1; i < value.size() - 1; ++i) {
-                    if (value[i] == QLatin1Char('\\') && i + 2 < value.size()
-                        && (value[i + 1] == QLatin1Char('"') || value[i + 1] == QLatin1Char('\\')))
-                        ++i;
-                    inner += value[i];
-                }
-                value = inner;
-            }
-            // The first file in the search order wins, key by key.
-            if (key.compare(QLatin1String("Verbindung"), Qt::CaseInsensitive) == 0 && !haveConnection) {
-                haveConnection = true;
-                result.connection = value;
-                connectionFile = path;
-            } else if (key.compare(QLatin1String("Klasse"), Qt::CaseInsensitive) == 0 && !haveClass) {
-                haveClass = true;
-                result.klasse = value;
-            }
-        }
-    }
-    result.file = !connectionFile.isEmpty() ? connectionFile : !sectionFile.isEmpty() ? sectionFile : files.value(0);
-    if (!sectionFile.isEmpty() && result.connection.trimmed().isEmpty() && result.problem.isEmpty())
-        result.problem = QStringLiteral("In %1 steht ein Abschnitt [Schule], aber keine Verbindung= mit Inhalt; so "
-                                        "sendet dieser Rechner nichts an den Schulserver.")
-                             .arg(result.file);
+    Settings result = settings::ReadSchool(files);
+    // A connection string libpq could not read is the problem told, over any other.
     ConnectionParts parts;
     if (result.Configured() && !SplitConnection(result.connection, parts))
         result.problem = QStringLiteral("Die Einstellung Verbindung= in %1 ist nicht lesbar (ein Anführungszeichen ' "
@@ -114,17 +43,7 @@ Settings ReadSettingsFrom(const QStringList& files)
     return result;
 }
 
-Settings ReadSettings()
-{
-    // Only the system-wide files count: a child's own settings cannot point
-    // the computer at another server.
-    QStringList folders = qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    if (folders.isEmpty())
-        folders << QStringLiteral("/etc/xdg");
-    for (QString& folder : folders)
-        folder += QStringLiteral("/Rechenkov/Rechenkov.conf");
-    return ReadSettingsFrom(folders);
-}
+Settings ReadSettings() { return ReadSettingsFrom(settings::SchoolFiles()); }
 
 bool Configured() { return ReadSettings().Configured(); }
 
@@ -133,41 +52,9 @@ QString StatePath(const QString& recordPath)
     return QFileInfo(recordPath).absolutePath() + QStringLiteral("/schule-versand.ini");
 }
 
-SendState ReadState(const QString& statePath)
-{
-    QSettings s(statePath, QSettings::IniFormat);
-    SendState st;
-    st.source = s.value(QStringLiteral("Quelle")).toString();
-    st.answersUpTo = s.value(QStringLiteral("Antworten/Bis"), 0).toLongLong();
-    st.answersTime = s.value(QStringLiteral("Antworten/Zeit")).toString();
-    st.gamesUpTo = s.value(QStringLiteral("Spiele/Bis"), 0).toLongLong();
-    st.gamesTime = s.value(QStringLiteral("Spiele/Zeit")).toString();
-    st.failingSince = QDateTime::fromString(s.value(QStringLiteral("Stoerung/Seit")).toString(), Qt::ISODate);
-    st.reason = s.value(QStringLiteral("Stoerung/Grund")).toString();
-    st.waiting = s.value(QStringLiteral("Wartend"), 0).toLongLong();
-    return st;
-}
+SendState ReadState(const QString& statePath) { return settings::ReadSendState(statePath); }
 
-bool WriteState(const QString& statePath, const SendState& st)
-{
-    QSettings s(statePath, QSettings::IniFormat);
-    s.setValue(QStringLiteral("Quelle"), st.source);
-    s.setValue(QStringLiteral("Antworten/Bis"), st.answersUpTo);
-    s.setValue(QStringLiteral("Antworten/Zeit"), st.answersTime);
-    s.setValue(QStringLiteral("Spiele/Bis"), st.gamesUpTo);
-    s.setValue(QStringLiteral("Spiele/Zeit"), st.gamesTime);
-    if (st.failingSince.isValid()) {
-        s.setValue(QStringLiteral("Stoerung/Seit"), st.failingSince.toString(Qt::ISODate));
-        s.setValue(QStringLiteral("Stoerung/Grund"), st.reason);
-    } else {
-        s.remove(QStringLiteral("Stoerung"));
-    }
-    s.setValue(QStringLiteral("Wartend"), st.waiting);
-    s.sync();
-    // Like the record beside it, for its owner alone.
-    QFile::setPermissions(statePath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return s.status() == QSettings::NoError;
-}
+bool WriteState(const QString& statePath, const SendState& state) { return settings::WriteSendState(statePath, state); }
 
 QString SendingProblem()
 {

@@ -394,7 +394,7 @@ SchoolSender::Result SchoolSender::SendAll(bool send)
     }
 
     // Two programs of one user share the record: one of them sends.
-    // (Not the name QSettings locks the state file with.)
+    // (Not the state file's name with ".lock": its writing locks that one itself.)
     QLockFile lock(options_.statePath + QStringLiteral(".sender"));
     if (!lock.tryLock(0))
         return Result::NothingToSend;
