@@ -28,4 +28,5 @@ only_in() {
 only_in "QSaveFile outside the file writer" 'QSaveFile' platform/FileWriter.cpp platform/FileWriter.h
 only_in "text to the terminal outside the console helper" \
     'toLocal8Bit|std::cout|std::cerr|std::fputs|fprintf\(' cli/Console.cpp
+only_in "settings read or written outside the settings module" 'QSettings' platform/Settings.cpp platform/Settings.h
 exit $status
