@@ -181,6 +181,12 @@ struct Child {
     }
 };
 
+// How many threads the process `pid` runs.
+int ThreadsOf(qint64 pid)
+{
+    return int(QDir(QStringLiteral("/proc/%1/task").arg(pid)).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
 // The real program with the command line `args`; its exit code and standard error.
 std::pair<int, QString> RunProgram(const QStringList& args)
 {
@@ -466,10 +472,14 @@ void TestHistory::theMainWindowRecordsEveryCheckedAnswer()
     w.Bezeichnung1_Click();
     const QString second = w.Bezeichnung3->Caption();
     Type(w, second);
+    QElapsedTimer sinceSecond;
+    sinceSecond.start();
     Instance<fang>().Bezeichnung6->SetCaption(QStringLiteral("17"));
     Instance<fang>().FinishGame();
-    // Back from a game that took its time, the next answer is timed from the game's end.
-    QTest::qWait(1100);
+    // Back from a game that took its time, the next answer is timed from the
+    // game's end. Time must pass here: over a second since the task before
+    // the game, so that an answer timed from that task would show it.
+    QTRY_VERIFY_WITH_TIMEOUT(sinceSecond.hasExpired(1000), 5000);
     MODUL1::GameOpened = true;
     w.Form_Activate();
     const QString third = w.Bezeichnung3->Caption();
@@ -804,7 +814,8 @@ void TestHistory::anAdultsToolBesideThePractiseKeepsEveryAnswer()
     QVERIFY(SetRecordingOn(true));
     Child child;
     QCOMPARE(child.Answer(2), QByteArray("ok"));
-    QTest::qWait(300); // the child's own check of the whole file has run
+    // The child's own check of the whole file has run: its thread is gone.
+    QTRY_COMPARE_WITH_TIMEOUT(ThreadsOf(child.process.processId()), 1, 10000);
     QVERIFY(AdultReadsTheRecord(dir_.filePath(QStringLiteral("x.pdf"))));
     QCOMPARE(child.Answer(2), QByteArray("ok"));
     for (const QFileInfo& fd : QDir(QStringLiteral("/proc/%1/fd").arg(child.process.processId())).entryInfoList(QDir::System))

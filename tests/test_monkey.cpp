@@ -41,6 +41,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <random>
@@ -84,45 +85,41 @@ Snapshot TakeSnapshot(const QString& folder, bool recursive)
     return files;
 }
 
-// The values column k (1 = a .. 7 = g) holds for the digits 1..9, by the
-// column rules of plus and minus; times uses the plain digits everywhere.
-long long RuleValue(int column, int digit, int operation)
-{
-    if (operation == 3)
-        return digit;
-    switch (column) {
-    case 1: return 100LL * digit;
-    case 2: return 110LL * digit;
-    case 3: return 111LL * digit;
-    case 4: return 10LL * digit;
-    case 5: return 11LL * digit;
-    case 6: return 9LL * digit + 10;
-    default: return digit;
-    }
-}
-
-// Empty when every column holds each of its nine values exactly once.
+// Empty when every column holds nine values fit for its place: each made
+// from one of the digits 1..9 (every digit once, as the leading one), with
+// as many digits as the column's place has (hundreds in a to c, tens in d
+// to f, units in g; plain digits everywhere when multiplying), and sorted
+// they count up in even steps.
 QString ColumnRuleViolation()
 {
     for (int k = 1; k <= 7; ++k) {
-        std::multiset<long long> held;
+        std::vector<long long> values;
         for (int line = 1; line <= 9; ++line) {
             const Cell& cell = ColumnAt(k)[line];
             if (!cell)
                 return QStringLiteral("column %1 line %2 is empty after new rows").arg(k).arg(line);
-            held.insert(*cell);
+            values.push_back(*cell);
         }
-        std::multiset<long long> wanted;
-        for (int digit = 1; digit <= 9; ++digit)
-            wanted.insert(RuleValue(k, digit, Operation));
-        if (held != wanted) {
-            QStringList values;
-            for (long long v : held)
-                values << QString::number(v);
+        std::sort(values.begin(), values.end());
+        const int places = Operation == 3 ? 1 : k <= 3 ? 3 : k <= 6 ? 2 : 1;
+        QString leading;
+        bool fits = true;
+        for (long long v : values) {
+            const QString text = QString::number(v);
+            fits = fits && text.size() == places;
+            leading += text.front();
+        }
+        const long long step = values[1] - values[0];
+        for (std::size_t i = 1; i < values.size(); ++i)
+            fits = fits && step > 0 && values[i] - values[i - 1] == step;
+        if (!fits || leading != QStringLiteral("123456789")) {
+            QStringList shown;
+            for (long long v : values)
+                shown << QString::number(v);
             return QStringLiteral("column %1 breaks its rule under operation %2: %3")
                 .arg(k)
                 .arg(Operation)
-                .arg(values.join(QLatin1Char(',')));
+                .arg(shown.join(QLatin1Char(',')));
         }
     }
     return QString();

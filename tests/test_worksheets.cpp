@@ -399,14 +399,17 @@ private slots:
         auto* count = window.findChild<QSpinBox*>("pages");
         count->setFocus();
         QString opened;
+        bool looked = false;
+        // Half a second gives a dialog the Enter opened time to show.
         QTimer::singleShot(500, [&] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
                 opened = modal->windowTitle();
                 modal->close();
             }
+            looked = true;
         });
         QTest::keyClick(count, Qt::Key_Return);
-        QTest::qWait(600);
+        QTRY_VERIFY(looked);
         QVERIFY2(opened.isEmpty(), qPrintable(opened));
         QVERIFY(window.isVisible());
         QCOMPARE(dialogs.calls.size(), calls);
