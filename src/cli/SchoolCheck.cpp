@@ -142,7 +142,7 @@ int Check(QSqlDatabase db)
 
 int RunSchoolCheck()
 {
-    const Settings settings = ReadSettings();
+    const settings::School settings = ReadSettings();
     if (!settings.Configured())
         return Fail(!settings.problem.isEmpty()
                         ? settings.problem

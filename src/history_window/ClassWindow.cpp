@@ -380,7 +380,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
 
     classBox->setEnabled(false);
     csvButton->setEnabled(false);
-    const Settings settings = ReadSettings();
+    const settings::School settings = ReadSettings();
     if (!settings.Configured()) {
         for (QWidget* w : std::initializer_list<QWidget*>{userEdit, passwordEdit, connectButton, periodBox})
             w->setEnabled(false);

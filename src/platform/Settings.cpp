@@ -3,8 +3,6 @@
 
 #include "platform/Settings.h"
 
-#include "school/School.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -86,13 +84,13 @@ QStringList SchoolFiles()
     return folders;
 }
 
-school::Settings ReadSchool(const QStringList& files)
+School ReadSchool(const QStringList& files)
 {
     // Read by hand rather than through QSettings, which takes a value with a
     // comma for a list and gives '"' and '\' meanings of its own: libpq's
     // "host=a,b port=5432,5433" and a password with a comma must arrive as
     // the administrator wrote them.
-    school::Settings result;
+    School result;
     QString sectionFile, connectionFile;
     bool haveConnection = false, haveClass = false;
     for (const QString& path : files) {
@@ -163,10 +161,10 @@ school::Settings ReadSchool(const QStringList& files)
     return result;
 }
 
-school::SendState ReadSendState(const QString& path)
+SendState ReadSendState(const QString& path)
 {
     QSettings s(path, QSettings::IniFormat);
-    school::SendState st;
+    SendState st;
     st.source = s.value(QStringLiteral("Quelle")).toString();
     st.answersUpTo = s.value(QStringLiteral("Antworten/Bis"), 0).toLongLong();
     st.answersTime = s.value(QStringLiteral("Antworten/Zeit")).toString();
@@ -178,7 +176,7 @@ school::SendState ReadSendState(const QString& path)
     return st;
 }
 
-bool WriteSendState(const QString& path, const school::SendState& st)
+bool WriteSendState(const QString& path, const SendState& st)
 {
     QSettings s(path, QSettings::IniFormat);
     s.setValue(QStringLiteral("Quelle"), st.source);

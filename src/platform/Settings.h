@@ -16,12 +16,32 @@
 
 class QSettings;
 
-namespace school {
-struct Settings;
-struct SendState;
-} // namespace school
-
 namespace settings {
+
+// The computer's settings: /etc/xdg/Rechenkov/Rechenkov.conf (or the same
+// path under each folder of XDG_CONFIG_DIRS, the first one's value winning),
+// section [Schule]. Values are taken as written up to the end of the line,
+// commas and quotes included.
+struct School {
+    QString connection; // Verbindung=: a libpq connection string ("host=... dbname=... user=...", "service=...")
+    QString klasse;     // Klasse=: optional, such as "3b"
+    QString file;       // the file that holds [Schule] (or, without one, the first place looked at)
+    QString problem;    // in German, when a [Schule] section is there but cannot be used
+    bool Configured() const { return !connection.trimmed().isEmpty(); }
+};
+
+// What the sender last knew, kept in a small file beside the local record so
+// that the windows of any later run can read it.
+struct SendState {
+    QString source;       // a random id of the local record: the rows' key on the server with their row number
+    qint64 answersUpTo = 0; // the last answer's row number the server holds
+    QString answersTime;  // that row's time as stored, to notice a record emptied or replaced meanwhile
+    qint64 gamesUpTo = 0;
+    QString gamesTime;
+    QDateTime failingSince; // invalid while sending works
+    QString reason;       // why nothing could be sent, in German
+    qint64 waiting = 0;   // answers and games not yet on the server after the last attempt
+};
 
 // The user's settings, read when made. Changes are kept in memory until
 // Save(); several changes saved together go out in one write.
@@ -86,11 +106,11 @@ QStringList SchoolFiles();
 // Section [Schule] of these files, read by hand line by line, the first
 // file's value winning key by key; with a German problem when the files
 // cannot be read or the section is not usable.
-school::Settings ReadSchool(const QStringList& files);
+School ReadSchool(const QStringList& files);
 
 // The school sender's state file at `path`; a missing file gives an empty state.
-school::SendState ReadSendState(const QString& path);
+SendState ReadSendState(const QString& path);
 // Writes it, readable by its owner alone; false when it could not be written.
-bool WriteSendState(const QString& path, const school::SendState& state);
+bool WriteSendState(const QString& path, const SendState& state);
 
 } // namespace settings

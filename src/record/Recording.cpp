@@ -240,7 +240,7 @@ HistoryStore* Store(const QString& damaged)
         g_store = std::move(store);
         // With a school server the sender thread checkpoints the log, and
         // every row keeps the class and the computer it was given on.
-        if (const school::Settings settings = school::ReadSettings(); settings.Configured()) {
+        if (const settings::School settings = school::ReadSettings(); settings.Configured()) {
             g_store->SetAutoCheckpoint(false);
             g_store->SetOrigin(settings.klasse, QSysInfo::machineHostName());
         }

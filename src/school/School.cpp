@@ -31,9 +31,9 @@ QString Quoted(const QString& value)
 
 } // namespace
 
-Settings ReadSettingsFrom(const QStringList& files)
+settings::School ReadSettingsFrom(const QStringList& files)
 {
-    Settings result = settings::ReadSchool(files);
+    settings::School result = settings::ReadSchool(files);
     // A connection string libpq could not read is the problem told, over any other.
     ConnectionParts parts;
     if (result.Configured() && !SplitConnection(result.connection, parts))
@@ -43,7 +43,7 @@ Settings ReadSettingsFrom(const QStringList& files)
     return result;
 }
 
-Settings ReadSettings() { return ReadSettingsFrom(settings::SchoolFiles()); }
+settings::School ReadSettings() { return ReadSettingsFrom(settings::SchoolFiles()); }
 
 bool Configured() { return ReadSettings().Configured(); }
 
@@ -74,7 +74,7 @@ QString SendingProblem()
 void RecordChanged()
 {
     if (!g_sender) {
-        const Settings settings = ReadSettings();
+        const settings::School settings = ReadSettings();
         if (!settings.Configured())
             return;
         SchoolSender::Options o;

@@ -5,6 +5,8 @@
 // makes. Where [Schule] is absent none of this loads a driver or opens a
 // connection.
 
+#include "platform/Settings.h"
+
 #include <QDateTime>
 #include <QSqlError>
 #include <QString>
@@ -14,35 +16,15 @@ class QSqlDatabase;
 
 namespace school {
 
-// The computer's settings: /etc/xdg/Rechenkov/Rechenkov.conf (or the same
-// path under each folder of XDG_CONFIG_DIRS, the first one's value winning),
-// section [Schule]. Values are taken as written up to the end of the line,
-// commas and quotes included.
-struct Settings {
-    QString connection; // Verbindung=: a libpq connection string ("host=... dbname=... user=...", "service=...")
-    QString klasse;     // Klasse=: optional, such as "3b"
-    QString file;       // the file that holds [Schule] (or, without one, the first place looked at)
-    QString problem;    // in German, when a [Schule] section is there but cannot be used
-    bool Configured() const { return !connection.trimmed().isEmpty(); }
-};
-Settings ReadSettings();
+// What the sender last knew (kept by the settings module).
+using settings::SendState;
+
+settings::School ReadSettings();
 // Reads [Schule] from these files, the first file's values winning.
-Settings ReadSettingsFrom(const QStringList& files);
+settings::School ReadSettingsFrom(const QStringList& files);
 // Whether this computer sends to a school server; then recording is on for everyone.
 bool Configured();
 
-// What the sender last knew, kept in a small file beside the local record so
-// that the windows of any later run can read it.
-struct SendState {
-    QString source;       // a random id of the local record: the rows' key on the server with their row number
-    qint64 answersUpTo = 0; // the last answer's row number the server holds
-    QString answersTime;  // that row's time as stored, to notice a record emptied or replaced meanwhile
-    qint64 gamesUpTo = 0;
-    QString gamesTime;
-    QDateTime failingSince; // invalid while sending works
-    QString reason;       // why nothing could be sent, in German
-    qint64 waiting = 0;   // answers and games not yet on the server after the last attempt
-};
 QString StatePath(const QString& recordPath);
 SendState ReadState(const QString& statePath);
 bool WriteState(const QString& statePath, const SendState& state);
