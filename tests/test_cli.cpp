@@ -65,7 +65,7 @@ private slots:
         const bool csv = r.action == Action::ExportHistoryCsv;
         const bool flag = r.action == Action::SetRecording ? r.recordingOn : r.replace;
         QCOMPARE(QStringList({kActions.value(int(r.action)), csv ? r.csvFile : r.tableFile, QString::number(r.pages),
-                              QString::number(r.operation), r.outputFile, QString::number(int(flag))})
+                              QString::number(rows::Number(r.operation)), r.outputFile, QString::number(int(flag))})
                      .join(QLatin1Char(',')) + r.error,
                  read);
     }
@@ -181,7 +181,7 @@ private slots:
         QVERIFY(!cli::OpenEditor(QStringLiteral("fehlt.LST")));
         QVERIFY(!Exists<Form2>());
         QVERIFY(QDir().mkdir(QStringLiteral("Ordner.LST")));
-        QVERIFY(!cli::OpenWorksheetsWindow(1, QStringLiteral("Ordner.LST")));
+        QVERIFY(!cli::OpenWorksheetsWindow(rows::Operation::Plus, QStringLiteral("Ordner.LST")));
         QVERIFY(!cli::OpenEditor(QStringLiteral("/dev/zero")));
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
         QString said;

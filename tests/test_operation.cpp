@@ -12,6 +12,7 @@
 #include "compat/Windows.h"
 #include "main_window/Form1.h"
 #include "table/ColumnRules.h"
+#include "table/Operation.h"
 #include "editor/Form2.h"
 
 #include <QTest>
@@ -189,6 +190,39 @@ private slots:
         QVERIFY(Snapshot() != before);
         QCOMPARE(w.Bezeichnung3->Caption(), ExpectedLine1(5, 2));
         QVERIFY(dialogs.calls.empty());
+    }
+
+    // Every way the program writes an operation, and reading back what a
+    // teacher types: the record's number, the command line's word, the menu's
+    // and the sheet's signs.
+    void operationTextsAndParsing()
+    {
+        using rows::Operation;
+        QCOMPARE((QStringList{rows::Word(Operation::Plus), rows::Word(Operation::Minus), rows::Word(Operation::Times)}),
+                 (QStringList{"plus", "minus", "mal"}));
+        QCOMPARE((QStringList{rows::Name(Operation::Plus), rows::Name(Operation::Minus), rows::Name(Operation::Times)}),
+                 (QStringList{"Plus", "Minus", "Mal"}));
+        QCOMPARE(rows::CalcRowText(8, Operation::Minus), QStringLiteral("b-d"));
+        QCOMPARE(rows::CalcRowText(21, Operation::Times), QStringLiteral("f*g"));
+        QCOMPARE(rows::CalcRowText(1, 7), QStringLiteral("a+b")); // a number that is no operation
+        QCOMPARE(QString(rows::SheetSign(Operation::Minus)) + rows::SheetSign(Operation::Times), QStringLiteral("−·"));
+        QCOMPARE(QString(rows::SpokenSign(Operation::Minus)) + rows::SpokenSign(Operation::Times), QStringLiteral("−×"));
+        for (const Operation op : rows::kOperations) {
+            QCOMPARE(rows::OperationFromNumber(rows::Number(op)), std::optional(op));
+            QCOMPARE(rows::WordOfNumber(rows::Number(op)), rows::Word(op));
+            QCOMPARE(rows::OperationFromWord(rows::Word(op).toUpper()), std::optional(op));
+            for (const QChar sign : {rows::MenuSign(op), rows::SheetSign(op), rows::SpokenSign(op)})
+                QCOMPARE(rows::OperationFromSign(QString(sign)), std::optional(op));
+        }
+        QCOMPARE(rows::OperationFromSign(QStringLiteral("X")), std::optional(Operation::Times));
+        for (const int none : {0, 4, -1}) {
+            QVERIFY(!rows::OperationFromNumber(none));
+            QVERIFY(rows::WordOfNumber(none).isEmpty());
+        }
+        for (const char* bad : {"", "/", ":", "+-", " plus", "mul"}) {
+            QVERIFY2(!rows::OperationFromSign(QString::fromUtf8(bad)), bad);
+            QVERIFY2(!rows::OperationFromWord(QString::fromUtf8(bad)), bad);
+        }
     }
 };
 

@@ -120,7 +120,7 @@ worksheets::Job PdfJob(int pages, int operation, const QString& output)
 {
     worksheets::Job job;
     job.pages = pages;
-    job.operation = operation;
+    job.operation = *rows::OperationFromNumber(operation);
     job.output = output;
     job.code = "K7M2";
     return job;
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(read.ok);
         worksheets::Job job = PdfJob(3, 1, "t.pdf");
         job.table = read.cells;
-        job.tasks = *worksheets::ParseTasks("a+b,C - E,f*b");
+        job.tasks = *worksheets::ParseCalcRows("a+b,C - E,f*b");
         QCOMPARE(worksheets::Run(job, worksheets::MakeSheets(job)).outcome, worksheets::Outcome::Done);
 
         std::vector<Page> pages;
@@ -269,7 +269,7 @@ private slots:
                              10LL * k + i);
         }
         for (const char* bad : {"a+b,b+a", "a+h", "a+b,a+c,a+d,a+e,a+f,a+g,b+c"}) // twice, no column h, seven
-            QVERIFY2(!worksheets::ParseTasks(bad), bad);
+            QVERIFY2(!worksheets::ParseCalcRows(bad), bad);
     }
 
     void existingFileIsKeptUnlessReplaced()
@@ -319,7 +319,7 @@ private slots:
         ScriptedDialogs& dialogs = FreshProgram();
         ScopedWorkingDirectory folder;
         QVERIFY(CopyRowFixture("letters.LST"));
-        WorksheetDialog window(3);
+        WorksheetDialog window(rows::Operation::Times);
         window.findChild<QSpinBox*>("pages")->setValue(2);
         window.findChild<QLineEdit*>("pairs")->setText("a*b, c*g");
         window.findChild<QCheckBox*>("key")->setChecked(true);
@@ -524,7 +524,7 @@ private slots:
         QCOMPARE(refused.outcome, worksheets::Outcome::Illegible);
         QVERIFY2(refused.problem.contains("nicht lesbar") && !QFile::exists("breit.pdf"), qPrintable(refused.problem));
 
-        job.tasks = *worksheets::ParseTasks("a+b");
+        job.tasks = *worksheets::ParseCalcRows("a+b");
         QCOMPARE(worksheets::Run(job, worksheets::MakeSheets(job)).outcome, worksheets::Outcome::Done);
         std::vector<Page> pages;
         QVERIFY(ReadPages("breit.pdf", pages));

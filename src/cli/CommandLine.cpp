@@ -79,18 +79,6 @@ QString ParserError(const QCommandLineParser& parser)
     return QStringLiteral("Die Aufrufzeile ist fehlerhaft (%1).").arg(text);
 }
 
-int OperationNumber(const QString& name)
-{
-    const QString n = name.toLower();
-    if (n == QStringLiteral("plus"))
-        return 1;
-    if (n == QStringLiteral("minus"))
-        return 2;
-    if (n == QStringLiteral("mal"))
-        return 3;
-    return 0;
-}
-
 } // namespace
 
 Request Parse(const QStringList& arguments)
@@ -185,10 +173,11 @@ Request Parse(const QStringList& arguments)
 
     if (parser.isSet(sheets)) {
         if (parser.isSet(operation)) {
-            r.operation = OperationNumber(parser.value(operation));
-            if (r.operation == 0)
+            const auto named = rows::OperationFromWord(parser.value(operation));
+            if (!named)
                 return Bad(QStringLiteral("Unbekannte Rechenart „%1“: erlaubt sind plus, minus und mal.")
                                .arg(parser.value(operation)));
+            r.operation = *named;
             r.operationGiven = true;
         }
         r.tableFile = parser.value(table);
@@ -203,15 +192,15 @@ Request Parse(const QStringList& arguments)
             return Bad(QStringLiteral("„--rechenart“ und „--aus-verlauf“ schließen sich aus: der Lernverlauf bringt "
                                       "die Rechenart mit."));
         if (parser.isSet(pairs)) {
-            const auto tasks = worksheets::ParseTasks(parser.value(pairs));
-            if (!tasks)
+            const auto calcRows = worksheets::ParseCalcRows(parser.value(pairs));
+            if (!calcRows)
                 return Bad(QStringLiteral("„%1“ sind keine Reihen: erlaubt sind bis zu %2 verschiedene Paare der "
                                           "Spalten a bis g wie a+b,c-e,b*f.")
                                .arg(parser.value(pairs))
                                .arg(worksheets::kMaxTasks));
-            r.tasks = *tasks;
+            r.tasks = *calcRows;
             // Every pair brings its own sign; an operation named beside them must be theirs.
-            for (const worksheets::Task& t : r.tasks)
+            for (const rows::CalcRow& t : r.tasks)
                 if (r.operationGiven && t.operation != r.operation)
                     return Bad(QStringLiteral("„--rechenart %1“ passt nicht zu „--reihen %2“: jedes Paar bringt "
                                               "sein eigenes Rechenzeichen mit.")
@@ -242,7 +231,7 @@ Request Parse(const QStringList& arguments)
                                .arg(parser.value(timesRows)));
             r.timesRows = *rows;
             if (!r.operationGiven && r.tasks.empty())
-                r.operation = 3;
+                r.operation = rows::Operation::Times;
         }
         // The rule the window follows too: numbers that suit every task on the sheet.
         worksheets::Job job;

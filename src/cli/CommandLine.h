@@ -38,10 +38,10 @@ struct Request {
     Action action = Action::Start;
     QString tableFile;        // OpenTable, Editor (may be empty), worksheets' --tabelle
     int pages = 0;            // Worksheets: 1..100
-    int operation = 1;        // worksheets: 1 plus, 2 minus, 3 times
+    rows::Operation operation = rows::Operation::Plus; // worksheets: --rechenart
     bool operationGiven = false;
     QString outputFile;       // Worksheets: --ausgabe; empty means a printer
-    std::vector<worksheets::Task> tasks; // Worksheets: --reihen; empty means drawn per sheet
+    std::vector<rows::CalcRow> tasks; // Worksheets: --reihen; empty means drawn per sheet
     bool key = false;         // Worksheets: --loesungen
     QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest pairs are asked for
     QString printer;          // Worksheets: --drucker; empty means the default printer

@@ -91,7 +91,7 @@ int RunWorksheets(const Request& request)
             return 1;
         }
         job.tasks = record.tasks;
-        job.operation = record.operation;
+        job.operation = record.operation.value_or(job.operation);
         job.child = request.recordChild;
     }
     if (!request.tableFile.isEmpty()) {
@@ -156,7 +156,7 @@ bool OpenEditor(const QString& tableFile)
     return true;
 }
 
-bool OpenWorksheetsWindow(int operation, const QString& tableFile)
+bool OpenWorksheetsWindow(rows::Operation operation, const QString& tableFile)
 {
     if (const QString problem = TableProblem(tableFile); !problem.isEmpty()) {
         Refuse(problem);

@@ -3,6 +3,8 @@
 // headless worksheets, and the first window of a call that opens one. Each
 // action has its own function; src/main.cpp picks it.
 
+#include "table/Operation.h"
+
 class QString;
 
 namespace cli {
@@ -35,7 +37,7 @@ bool OpenMainWindow(const QString& tableFile);
 // The row editor in front; the main window exists behind it, loaded and
 // hidden, so the editor's close button hands over to it as it always does.
 bool OpenEditor(const QString& tableFile);
-// The window "Arbeitsblätter", preset with an operation (1..3) or a table.
-bool OpenWorksheetsWindow(int operation, const QString& tableFile);
+// The window "Arbeitsblätter", preset with an operation or a table.
+bool OpenWorksheetsWindow(rows::Operation operation, const QString& tableFile);
 
 } // namespace cli

@@ -21,7 +21,7 @@ void Form1::Form_Load()
     // gets the plus list; the table it draws is replaced right below.
     FillOperationMenu();
     CalcRow = 1;
-    Operation = 1;
+    Operation = static_cast<short>(rows::Number(rows::Operation::Plus));
     CurrentLine = 1;
     GenerateRows();
     Bild8->SetPicture(Bild4->GetPicture());
@@ -52,11 +52,11 @@ void Form1::FillOperationMenu()
     Liste1->Clear();
     // The menu follows the sign the operation button shows; plus is the
     // fallback for any picture that is none of the stores.
-    int shown = 1;
+    rows::Operation shown = rows::Operation::Plus;
     if (Bild8->GetPicture() == Bild5->GetPicture())
-        shown = 2;
+        shown = rows::Operation::Minus;
     else if (Bild8->GetPicture() == Bild6->GetPicture())
-        shown = 3;
+        shown = rows::Operation::Times;
     for (int row = 1; row <= 21; ++row)
         Liste1->AddItem(rows::CalcRowText(row, shown));
     CalcRow = 1;

@@ -10,8 +10,16 @@
 #include "compat/PictureBox.h"
 #include "compat/Windows.h"
 #include "editor/Form2.h"
+#include "table/Operation.h"
 
 using namespace MODUL1;
+
+namespace {
+
+// The shared state keeps the operation as the number the record stores.
+void Store(rows::Operation op) { Operation = static_cast<short>(rows::Number(op)); }
+
+} // namespace
 
 void Form1::Bild8_Click()
 {
@@ -19,7 +27,7 @@ void Form1::Bild8_Click()
     CurrentLine = 1;
     if (Bild8->GetPicture() == Bild4->GetPicture()) {
         Bild8->SetPicture(Bild5->GetPicture());
-        Operation = 2;
+        Store(rows::Operation::Minus);
         FillOperationMenu();
         GenerateRows();
         // The setting for the hint lives in the row editor; asking for it
@@ -33,12 +41,12 @@ void Form1::Bild8_Click()
             editor.Option3->SetValue(true);
     } else if (Bild8->GetPicture() == Bild5->GetPicture()) {
         Bild8->SetPicture(Bild6->GetPicture());
-        Operation = 3;
+        Store(rows::Operation::Times);
         FillOperationMenu();
         GenerateRows();
     } else {
         Bild8->SetPicture(Bild4->GetPicture());
-        Operation = 1;
+        Store(rows::Operation::Plus);
         FillOperationMenu();
         GenerateRows();
     }

@@ -70,9 +70,10 @@ void Form1::GenerateRows()
     s.Cls();
     TableChanged = false;
     DrawHeads();
+    const rows::Operation op = rows::OperationFromNumber(Operation).value_or(rows::Operation::Plus);
     for (int k = 1; k <= 7; ++k) {
         rows::DrawColumnDigits(&Platform::Rnd, [&](int line, int digit) {
-            ColumnAt(k)[line] = rows::ColumnValue(k, digit, Operation);
+            ColumnAt(k)[line] = rows::ColumnValue(k, digit, op);
             DrawCell(k, line);
             if (k == 7)
                 DrawAnswerBox(line);

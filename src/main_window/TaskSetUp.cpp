@@ -12,6 +12,9 @@
 #include "record/Recording.h"
 #include "table/ColumnRules.h"
 
+#include "table/Operation.h"
+
+#include <optional>
 #include <utility>
 
 using namespace MODUL1;
@@ -21,22 +24,12 @@ namespace {
 // The task as a screen reader speaks it for the input field, such as
 // "Zeile 3: 300 + 440". For minus the larger number comes first, as the
 // child takes the smaller from the larger.
-QString TaskDescription(int line, long long p, long long q, int operation)
+QString TaskDescription(int line, long long p, long long q, rows::Operation op)
 {
-    QString sign;
-    if (operation == 1) {
-        sign = QStringLiteral("+");
-    } else if (operation == 2) {
-        sign = QStringLiteral("\u2212");
-        if (p < q)
-            std::swap(p, q);
-    } else if (operation == 3) {
-        sign = QStringLiteral("\u00D7");
-    } else {
-        return QString();
-    }
+    if (op == rows::Operation::Minus && p < q)
+        std::swap(p, q);
     return QStringLiteral("Zeile %1: %2 %3 %4")
-        .arg(QString::number(line), QString::number(p), sign, QString::number(q));
+        .arg(QString::number(line), QString::number(p), QString(rows::SpokenSign(op)), QString::number(q));
 }
 
 } // namespace
@@ -50,16 +43,18 @@ void Form1::SetUpTask()
     const int x1 = 1000 * pair.first;
     const int x2 = 1000 * pair.second;
 
+    const std::optional<rows::Operation> op = rows::OperationFromNumber(Operation);
     if (CurrentLine >= 1 && CurrentLine <= 9) {
         const long long p = ValueOf(ColumnAt(pair.first)[CurrentLine]);
         const long long q = ValueOf(ColumnAt(pair.second)[CurrentLine]);
-        if (Operation == 1)
-            Bezeichnung3->SetCaption(QString::number(p + q));
-        else if (Operation == 2)
-            Bezeichnung3->SetCaption(QString::number(p - q));
-        else if (Operation == 3)
-            Bezeichnung3->SetCaption(QString::number(p * q));
-        Bezeichnung2->setAccessibleDescription(TaskDescription(CurrentLine, p, q, Operation));
+        if (op) {
+            switch (*op) {
+            case rows::Operation::Plus: Bezeichnung3->SetCaption(QString::number(p + q)); break;
+            case rows::Operation::Minus: Bezeichnung3->SetCaption(QString::number(p - q)); break;
+            case rows::Operation::Times: Bezeichnung3->SetCaption(QString::number(p * q)); break;
+            }
+        }
+        Bezeichnung2->setAccessibleDescription(op ? TaskDescription(CurrentLine, p, q, *op) : QString());
     }
     // For minus the child always takes the smaller number from the larger
     // one, so a negative difference is expected as its amount.
@@ -82,7 +77,8 @@ void Form1::SetUpTask()
     Bild5->Move(10000, 720);
     Bild6->Move(10000, 1320);
     Bild7->Move(10000, 1920);
-    PictureBox* sign = Operation == 1 ? Bild4 : Operation == 2 ? Bild5 : Operation == 3 ? Bild6 : nullptr;
-    if (sign)
-        sign->Move(x1 + 250 + (x2 - x1) / 2, 6100);
+    if (op) {
+        PictureBox* const signs[] = {Bild4, Bild5, Bild6};
+        signs[rows::Number(*op) - 1]->Move(x1 + 250 + (x2 - x1) / 2, 6100);
+    }
 }

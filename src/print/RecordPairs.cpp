@@ -30,8 +30,8 @@ RecordPairs FromRecord(const QString& child, int count)
     }
     // The weakest pair decides the operation; weaker pairs of other operations wait for another sheet.
     for (const history::WeakRow& row : store.WeakRows({child, QDate::currentDate().addDays(-30)})) {
-        const auto task = ParseTask(row.calcRow);
-        if (!task || (out.operation != 0 && task->operation != out.operation))
+        const auto task = ParseCalcRow(row.calcRow);
+        if (!task || (out.operation && task->operation != *out.operation))
             continue;
         out.operation = task->operation;
         if (static_cast<int>(out.tasks.size()) < count)

@@ -8,14 +8,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace worksheets {
 
 struct RecordPairs {
     QStringList children;    // the names the record knows
-    std::vector<Task> tasks; // `child`'s weakest pairs, weakest first, all of one operation
-    int operation = 0;       // theirs; 0 when there are none
+    std::vector<rows::CalcRow> tasks; // `child`'s weakest pairs, weakest first, all of one operation
+    std::optional<rows::Operation> operation; // theirs; none when there are none
     QString problem;         // why there are none, in German
 };
 

@@ -37,7 +37,7 @@ void SetUp(QPrinter& printer)
 
 } // namespace
 
-WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidget* parent)
+WorksheetDialog::WorksheetDialog(rows::Operation operation, const QString& tableFile, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(kTitle);
@@ -50,8 +50,9 @@ WorksheetDialog::WorksheetDialog(int operation, const QString& tableFile, QWidge
 
     operation_ = new QComboBox(this);
     operation_->setObjectName(QStringLiteral("operation"));
-    operation_->addItems({QStringLiteral("Plus"), QStringLiteral("Minus"), QStringLiteral("Mal")});
-    operation_->setCurrentIndex(std::clamp(operation, 1, 3) - 1);
+    for (const rows::Operation op : rows::kOperations)
+        operation_->addItem(rows::Name(op));
+    operation_->setCurrentIndex(rows::Number(operation) - 1);
 
     range_ = new QComboBox(this);
     range_->setObjectName(QStringLiteral("range"));
@@ -182,11 +183,17 @@ void WorksheetDialog::ChoicesChanged()
     operation_->setEnabled(!record && pairs_->text().trimmed().isEmpty());
     // A number range is for plus and minus, the times table for times; named pairs may bring either.
     const bool named = !record && !pairs_->text().trimmed().isEmpty();
-    const bool times = operation_->currentIndex() == 2;
+    const bool times = ChosenOperation() == rows::Operation::Times;
     range_->setEnabled(!table && (named || !times));
     timesRows_->setEnabled(!table && (named || times));
     pairs_->setEnabled(!record);
     child_->setEnabled(record);
+}
+
+rows::Operation WorksheetDialog::ChosenOperation() const
+{
+    // The choices are listed in the operations' order.
+    return rows::OperationFromNumber(operation_->currentIndex() + 1).value_or(rows::Operation::Plus);
 }
 
 void WorksheetDialog::NewNumbers_Click()
@@ -205,7 +212,7 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
 {
     job = worksheets::Job();
     job.pages = pages_->value();
-    job.operation = operation_->currentIndex() + 1;
+    job.operation = ChosenOperation();
     job.key = key_->isChecked();
     const auto code = worksheets::ParseStackCode(stackCode_->text());
     if (!code) {
@@ -244,19 +251,19 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
             return false;
         }
         job.tasks = record.tasks;
-        job.operation = record.operation;
+        job.operation = record.operation.value_or(job.operation);
         job.child = child_->currentText();
     } else if (!pairs_->text().trimmed().isEmpty()) {
-        const auto tasks = worksheets::ParseTasks(pairs_->text());
-        if (!tasks) {
+        const auto calcRows = worksheets::ParseCalcRows(pairs_->text());
+        if (!calcRows) {
             Report(QStringLiteral("„%1“ sind keine Reihen: gemeint sind bis zu %2 verschiedene Paare wie "
                                   "a+b, c-e, b*f, durch Kommas getrennt.")
                        .arg(pairs_->text().trimmed())
                        .arg(worksheets::kMaxTasks));
             return false;
         }
-        job.tasks = *tasks;
-        job.operation = tasks->front().operation;
+        job.tasks = *calcRows;
+        job.operation = calcRows->front().operation;
     }
     if (const QString conflict = worksheets::Conflict(job); !conflict.isEmpty()) {
         Report(conflict);

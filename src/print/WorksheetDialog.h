@@ -23,8 +23,8 @@ class QSpinBox;
 class WorksheetDialog : public QDialog {
     Q_OBJECT
 public:
-    // `operation` 1..3 and `tableFile` (may be empty) are the choices it starts with.
-    explicit WorksheetDialog(int operation = 1, const QString& tableFile = QString(), QWidget* parent = nullptr);
+    // `operation` and `tableFile` (may be empty) are the choices it starts with.
+    explicit WorksheetDialog(rows::Operation operation = rows::Operation::Plus, const QString& tableFile = QString(), QWidget* parent = nullptr);
 
     // The job the choices describe; false (with a message) when a choice is wrong.
     bool MakeJob(worksheets::Job& job);
@@ -40,6 +40,7 @@ private:
     void Print_Click();
     void Preview_Click();
     void ChoicesChanged();
+    rows::Operation ChosenOperation() const;
     void NewNumbers_Click();
     // Other numbers on the sheets get another code, unless the code was typed to make a stack again.
     void NumbersChanged();

@@ -92,7 +92,7 @@ Layout MakeLayout(const QRect& content, const Sheet& sheet)
     // Task blocks as wide as a table column, or wider where their longest answer needs it.
     const int column = std::min(kMaxCellWidth, (content.width() - kTableGap - blocks * kBlockGap) / (7 + blocks));
     int used = kTableGap + std::max(0, blocks - 1) * kBlockGap;
-    for (const Task& task : sheet.tasks) {
+    for (const rows::CalcRow& task : sheet.tasks) {
         int chars = 1;
         for (int i = 1; i <= 9; ++i)
             if (const auto a = Answer(sheet.table, task, i))
@@ -146,9 +146,9 @@ double Fitted(PrinterService& p, const QString& text, int room, double points)
     return width > room ? points * room / width : points;
 }
 
-bool HasMinus(const std::vector<Task>& tasks)
+bool HasMinus(const std::vector<rows::CalcRow>& tasks)
 {
-    return std::any_of(tasks.begin(), tasks.end(), [](const Task& t) { return t.operation == 2; });
+    return std::any_of(tasks.begin(), tasks.end(), [](const rows::CalcRow& t) { return t.operation == rows::Operation::Minus; });
 }
 
 void DrawPage(PrinterService& p, const Job& job, const Sheet& sheet, int number, int count, bool key)
@@ -159,7 +159,7 @@ void DrawPage(PrinterService& p, const Job& job, const Sheet& sheet, int number,
     p.SetDrawWidth(3);
 
     int boxCount = 0;
-    for (const Task& task : sheet.tasks)
+    for (const rows::CalcRow& task : sheet.tasks)
         for (int i = 1; i <= 9; ++i)
             boxCount += Answer(sheet.table, task, i).has_value();
     const QString title = SheetTitle(job, sheet.tasks);
@@ -238,15 +238,6 @@ void DrawPage(PrinterService& p, const Job& job, const Sheet& sheet, int number,
 // A random number 0..n-1 from the shared source.
 int Draw(int n) { return std::clamp(static_cast<int>(std::floor(n * Platform::Rnd())), 0, n - 1); }
 
-QString OperationName(int operation)
-{
-    switch (operation) {
-    case 2: return QStringLiteral("Minus");
-    case 3: return QStringLiteral("Mal");
-    default: return QStringLiteral("Plus");
-    }
-}
-
 // "a", "a und b", "a, b und c".
 QString Listed(const QStringList& items)
 {
@@ -259,16 +250,17 @@ std::size_t At(int column, int line) { return static_cast<std::size_t>((column -
 
 // The program's own columns; a column a times task uses holds single digits,
 // so every operation on the sheet gets numbers it suits.
-Table ColumnTable(const std::vector<Task>& tasks, int operation)
+Table ColumnTable(const std::vector<rows::CalcRow>& tasks, rows::Operation operation)
 {
     Table table(63);
     for (int k = 1; k <= 7; ++k) {
-        int rule = 0;
-        for (const Task& t : tasks)
-            if (t.first == k || t.second == k)
-                rule = std::max(rule, t.operation);
+        // A column of a times task holds digits; otherwise its own rule.
+        std::optional<rows::Operation> rule;
+        for (const rows::CalcRow& t : tasks)
+            if ((t.first == k || t.second == k) && (!rule || rows::Number(t.operation) > rows::Number(*rule)))
+                rule = t.operation;
         rows::DrawColumnDigits(&Platform::Rnd, [&](int line, int digit) {
-            table[At(k, line)] = rows::ColumnValue(k, digit, rule == 0 ? operation : rule);
+            table[At(k, line)] = rows::ColumnValue(k, digit, rule.value_or(operation));
         });
     }
     return table;
@@ -276,7 +268,7 @@ Table ColumnTable(const std::vector<Task>& tasks, int operation)
 
 // Plus and minus within `range`: every number 1..range-1, every sum at most
 // range, and no minus task with two equal numbers.
-Table RangeTable(const std::vector<Task>& tasks, int range)
+Table RangeTable(const std::vector<rows::CalcRow>& tasks, int range)
 {
     Table table(63);
     for (int i = 1; i <= 9; ++i) {
@@ -286,9 +278,9 @@ Table RangeTable(const std::vector<Task>& tasks, int range)
             const int top = attempt < 2000 ? range - 1 : range / 2;
             for (int k = 1; k <= 7; ++k)
                 v[static_cast<std::size_t>(k)] = 1 + Draw(top);
-            const bool fits = std::all_of(tasks.begin(), tasks.end(), [&](const Task& t) {
+            const bool fits = std::all_of(tasks.begin(), tasks.end(), [&](const rows::CalcRow& t) {
                 const long long x = v[static_cast<std::size_t>(t.first)], y = v[static_cast<std::size_t>(t.second)];
-                return t.operation == 2 ? x != y : x + y <= range;
+                return t.operation == rows::Operation::Minus ? x != y : x + y <= range;
             });
             if (fits || attempt >= 2000)
                 break;
@@ -315,22 +307,23 @@ std::vector<int> Dealt(const std::vector<int>& values)
 
 // Times tasks of the rows asked for: in each pair one column holds those rows
 // and the other 1..10, so every product is one of the rows' products.
-Table TimesTable(const std::vector<Task>& tasks, const std::vector<int>& rows)
+Table TimesTable(const std::vector<rows::CalcRow>& tasks, const std::vector<int>& timesRows)
 {
     std::array<bool, 8> rowColumn{};
-    for (const Task& t : tasks) {
+    for (const rows::CalcRow& t : tasks) {
         if (rowColumn[static_cast<std::size_t>(t.first)] || rowColumn[static_cast<std::size_t>(t.second)])
             continue;
         // The column of more pairs carries the rows, so fewer columns are bound.
         const auto uses = [&](int k) {
-            return std::count_if(tasks.begin(), tasks.end(), [&](const Task& u) { return u.first == k || u.second == k; });
+            return std::count_if(tasks.begin(), tasks.end(),
+                                 [&](const rows::CalcRow& u) { return u.first == k || u.second == k; });
         };
         rowColumn[static_cast<std::size_t>(uses(t.second) > uses(t.first) ? t.second : t.first)] = true;
     }
     const std::vector<int> all = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     Table table(63);
     for (int k = 1; k <= 7; ++k) {
-        const std::vector<int> values = Dealt(rowColumn[static_cast<std::size_t>(k)] ? rows : all);
+        const std::vector<int> values = Dealt(rowColumn[static_cast<std::size_t>(k)] ? timesRows : all);
         for (int i = 1; i <= 9; ++i)
             table[At(k, i)] = values[static_cast<std::size_t>(i - 1)];
     }
@@ -347,7 +340,7 @@ double CodeSeed(const QString& code)
 
 } // namespace
 
-std::optional<Task> ParseTask(const QString& text)
+std::optional<rows::CalcRow> ParseCalcRow(const QString& text)
 {
     static const QRegularExpression pair(QStringLiteral("^\\s*([a-g])\\s*([-+*x·−×])\\s*([a-g])\\s*$"),
                                          QRegularExpression::CaseInsensitiveOption);
@@ -358,44 +351,43 @@ std::optional<Task> ParseTask(const QString& text)
     const int q = static_cast<int>(kLetters.indexOf(m.captured(3).toLower())) + 1;
     if (p == q)
         return std::nullopt;
-    const QString sign = m.captured(2);
-    const int operation = sign == QStringLiteral("+")                            ? 1
-                          : sign == QStringLiteral("-") || sign == QStringLiteral("−") ? 2
-                                                                                        : 3;
-    return Task{std::min(p, q), std::max(p, q), operation};
-}
-
-std::optional<std::vector<Task>> ParseTasks(const QString& text)
-{
-    std::vector<Task> tasks;
-    for (const QString& part : text.split(QLatin1Char(','))) {
-        const auto task = ParseTask(part);
-        if (!task || std::find(tasks.begin(), tasks.end(), *task) != tasks.end())
-            return std::nullopt;
-        tasks.push_back(*task);
-    }
-    if (tasks.empty() || static_cast<int>(tasks.size()) > kMaxTasks)
+    const auto operation = rows::OperationFromSign(m.captured(2));
+    if (!operation)
         return std::nullopt;
-    return tasks;
+    return rows::CalcRow{std::min(p, q), std::max(p, q), *operation};
 }
 
-QString Heading(const Task& task)
+std::optional<std::vector<rows::CalcRow>> ParseCalcRows(const QString& text)
 {
-    static const QString kSigns = QStringLiteral("+−·");
-    return QString(kLetters[task.first - 1]) + kSigns[std::clamp(task.operation, 1, 3) - 1] + kLetters[task.second - 1];
+    std::vector<rows::CalcRow> calcRows;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        const auto row = ParseCalcRow(part);
+        if (!row || std::find(calcRows.begin(), calcRows.end(), *row) != calcRows.end())
+            return std::nullopt;
+        calcRows.push_back(*row);
+    }
+    if (calcRows.empty() || static_cast<int>(calcRows.size()) > kMaxTasks)
+        return std::nullopt;
+    return calcRows;
 }
 
-std::optional<long long> Answer(const Table& table, const Task& task, int line)
+QString Heading(const rows::CalcRow& row)
 {
-    const auto x = printout::CellAt(table, task.first, line);
-    const auto y = printout::CellAt(table, task.second, line);
+    return QString(kLetters[row.first - 1]) + rows::SheetSign(row.operation) + kLetters[row.second - 1];
+}
+
+std::optional<long long> Answer(const Table& table, const rows::CalcRow& row, int line)
+{
+    const auto x = printout::CellAt(table, row.first, line);
+    const auto y = printout::CellAt(table, row.second, line);
     if (!x || !y)
         return std::nullopt;
-    switch (task.operation) {
-    case 2: return std::max(*x, *y) - std::min(*x, *y);
-    case 3: return *x * *y;
-    default: return *x + *y;
+    switch (row.operation) {
+    case rows::Operation::Minus: return std::max(*x, *y) - std::min(*x, *y);
+    case rows::Operation::Times: return *x * *y;
+    case rows::Operation::Plus: break;
     }
+    return *x + *y;
 }
 
 std::optional<QString> ParseStackCode(const QString& text)
@@ -441,10 +433,10 @@ QString Conflict(const Job& job)
     const auto any = [&](auto test) {
         return job.tasks.empty() ? test(job.operation)
                                  : std::any_of(job.tasks.begin(), job.tasks.end(),
-                                               [&](const Task& t) { return test(t.operation); });
+                                               [&](const rows::CalcRow& t) { return test(t.operation); });
     };
-    const bool times = any([](int op) { return op == 3; });
-    const bool plusMinus = any([](int op) { return op != 3; });
+    const bool times = any([](rows::Operation op) { return op == rows::Operation::Times; });
+    const bool plusMinus = any([](rows::Operation op) { return op != rows::Operation::Times; });
     if (job.range != 0) {
         if (std::find(std::begin(kRanges), std::end(kRanges), job.range) == std::end(kRanges))
             return QStringLiteral("Einen Zahlenraum bis %1 gibt es nicht: erlaubt sind 20, 100 und 1000.")
@@ -478,7 +470,7 @@ QString LoadTable(const QString& path, Table& table)
     return QString();
 }
 
-QString SheetTitle(const Job& job, const std::vector<Task>& tasks)
+QString SheetTitle(const Job& job, const std::vector<rows::CalcRow>& tasks)
 {
     if (!job.timesRows.empty() && !job.table) {
         if (job.timesRows.size() == 10)
@@ -491,11 +483,11 @@ QString SheetTitle(const Job& job, const std::vector<Task>& tasks)
         return QStringLiteral("Arbeitsblatt Einmaleins: %1-Reihe").arg(Listed(rows));
     }
     QStringList names;
-    for (int op = 1; op <= 3; ++op)
-        if (std::any_of(tasks.begin(), tasks.end(), [&](const Task& t) { return t.operation == op; }))
-            names << OperationName(op);
+    for (const rows::Operation op : rows::kOperations)
+        if (std::any_of(tasks.begin(), tasks.end(), [&](const rows::CalcRow& t) { return t.operation == op; }))
+            names << rows::Name(op);
     if (names.isEmpty())
-        names << OperationName(job.operation);
+        names << rows::Name(job.operation);
     QString title = QStringLiteral("Arbeitsblatt ") + Listed(names);
     if (job.range != 0 && !job.table)
         title += QStringLiteral(" bis %1").arg(job.range);

@@ -10,6 +10,7 @@
 // into one PDF file that appears only when complete. Pages are drawn from the
 // sheets' own tables; the shared row table is never touched.
 
+#include "table/ColumnRules.h"
 #include "table/RowFile.h"
 
 #include <QDate>
@@ -33,27 +34,21 @@ inline constexpr int kMaxTasks = 6;
 // One sheet's table: 63 cells column by column (a1..a9, b1..b9, ...), as in a row file.
 using Table = std::vector<Cell>;
 
-// A task block: two columns (1..7, first < second) and the operation (1 plus,
-// 2 minus, 3 times) the child does with them line by line.
-struct Task {
-    int first = 1;
-    int second = 2;
-    int operation = 1;
-    bool operator==(const Task&) const = default;
-};
+// A task block is one calculation row: the child does its operation with its
+// two columns line by line.
 
 // "a+b", "c-e", "b*f" as the menu writes them (also with "−", "x", "·");
 // the columns may come in either order. Nothing when it is no pair.
-std::optional<Task> ParseTask(const QString& text);
-// Several tasks separated by commas, as `--reihen` takes them; nothing when
-// any of them is no pair, a pair comes twice, or there are more than kMaxTasks.
-std::optional<std::vector<Task>> ParseTasks(const QString& text);
+std::optional<rows::CalcRow> ParseCalcRow(const QString& text);
+// Several calculation rows separated by commas, as `--reihen` takes them; nothing
+// when any of them is no pair, a pair comes twice, or there are more than kMaxTasks.
+std::optional<std::vector<rows::CalcRow>> ParseCalcRows(const QString& text);
 // The heading of a task block with the signs a child knows from school: "a+b", "c−e", "b·f".
-QString Heading(const Task& task);
+QString Heading(const rows::CalcRow& row);
 // The answer of line 1..9: the sum, the product, or for minus the larger
 // number less the smaller. Nothing when a cell of the line is empty: that
 // line of the task has no box.
-std::optional<long long> Answer(const Table& table, const Task& task, int line);
+std::optional<long long> Answer(const Table& table, const rows::CalcRow& row, int line);
 
 // The number ranges of plus and minus sheets, besides the program's own columns.
 inline constexpr int kRanges[] = {20, 100, 1000};
@@ -72,9 +67,9 @@ std::optional<std::vector<int>> ParseTimesRows(const QString& text);
 // the window fill in.
 struct Job {
     int pages = 1;
-    int operation = 1;         // the operation of drawn tasks
+    rows::Operation operation = rows::Operation::Plus; // the operation of drawn tasks
     std::optional<Table> table; // every sheet this table; fresh random tables otherwise
-    std::vector<Task> tasks;   // the task blocks of every sheet, each with its own sign; drawn per sheet when empty
+    std::vector<rows::CalcRow> tasks;   // the task blocks of every sheet, each with its own sign; drawn per sheet when empty
     int taskCount = kDefaultTasks; // how many to draw
     int range = 0;             // plus and minus within 20, 100 or 1000; 0: the program's columns
     std::vector<int> timesRows; // times tasks of these rows of the times table (1..10); empty: the program's columns
@@ -97,11 +92,11 @@ QString LoadTable(const QString& path, Table& table);
 
 // The head of a sheet: what is on it ("Arbeitsblatt Plus und Mal",
 // "Arbeitsblatt Minus bis 100", "Arbeitsblatt Mal: Einmaleins mit 3, 4 und 7").
-QString SheetTitle(const Job& job, const std::vector<Task>& tasks);
+QString SheetTitle(const Job& job, const std::vector<rows::CalcRow>& tasks);
 
 struct Sheet {
     Table table;
-    std::vector<Task> tasks;
+    std::vector<rows::CalcRow> tasks;
 };
 
 // The sheets of a job. Fresh tables and drawn tasks come from the shared

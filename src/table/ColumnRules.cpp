@@ -7,9 +7,9 @@
 
 namespace rows {
 
-long long ColumnValue(int column, int digit, int operation)
+long long ColumnValue(int column, int digit, Operation op)
 {
-    if (operation == 3)
+    if (op == Operation::Times)
         return digit;
     switch (column) {
     case 1: return 100LL * digit;
@@ -33,13 +33,16 @@ ColumnPair CalcRowPair(int calcRow)
     throw std::out_of_range("calculation rows are numbered 1 to 21");
 }
 
-QString CalcRowText(int calcRow, int operation)
+QString CalcRowText(int calcRow, Operation op)
 {
     static const QString kLetters = QStringLiteral("abcdefg");
-    static const QString kSigns = QStringLiteral("+-*");
     const ColumnPair pair = CalcRowPair(calcRow);
-    const QChar sign = operation >= 1 && operation <= 3 ? kSigns[operation - 1] : QLatin1Char('+');
-    return QString(kLetters[pair.first - 1]) + sign + kLetters[pair.second - 1];
+    return QString(kLetters[pair.first - 1]) + MenuSign(op) + kLetters[pair.second - 1];
+}
+
+QString CalcRowText(int calcRow, int operation)
+{
+    return CalcRowText(calcRow, OperationFromNumber(operation).value_or(Operation::Plus));
 }
 
 void DrawColumnDigits(const std::function<double()>& random, const std::function<void(int line, int digit)>& use)

@@ -5,14 +5,16 @@
 // operation every column holds the plain digits. Also the 21 calculation
 // rows (pairs of columns) of the operation menu.
 
+#include "table/Operation.h"
+
 #include <QString>
 
 #include <functional>
 
 namespace rows {
 
-// The value stored in column 1..7 for digit 1..9 under operation 1 (plus), 2 (minus) or 3 (times).
-long long ColumnValue(int column, int digit, int operation);
+// The value stored in column 1..7 for digit 1..9 under the operation.
+long long ColumnValue(int column, int digit, Operation op);
 
 // The two columns (1..7, first before second) of calculation row 1..21.
 struct ColumnPair {
@@ -21,7 +23,18 @@ struct ColumnPair {
 };
 ColumnPair CalcRowPair(int calcRow);
 
-// The menu text of calculation row 1..21 for operation 1..3, such as "a+b", "c-e" or "b*f".
+// A calculation row: two columns (1..7, first < second) and the operation
+// the child does with them line by line, as the menu writes "c-e".
+struct CalcRow {
+    int first = 1;
+    int second = 2;
+    Operation operation = Operation::Plus;
+    bool operator==(const CalcRow&) const = default;
+};
+
+// The menu text of calculation row 1..21, such as "a+b", "c-e" or "b*f".
+QString CalcRowText(int calcRow, Operation op);
+// The same for an operation as the record stores it; plus for a number that is none.
 QString CalcRowText(int calcRow, int operation);
 
 // Nine distinct digits 1..9 drawn by rejection: `random` gives uniform
