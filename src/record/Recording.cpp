@@ -354,9 +354,8 @@ void RecordAnswer(const QString& child, int operation, int calcRow, int line, co
         a.time = QDateTime::currentDateTime();
         a.child = child;
         a.operation = operation;
-        a.calcRow = calcRow >= 1 && calcRow <= 21 && operation >= 1 && operation <= 3
-            ? rows::CalcRowText(calcRow, operation)
-            : QString();
+        const std::optional<rows::Operation> op = rows::OperationFromNumber(operation);
+        a.calcRow = calcRow >= 1 && calcRow <= 21 && op ? rows::CalcRowText(calcRow, *op) : QString();
         a.line = line;
         a.expected = expected;
         a.typed = typed;

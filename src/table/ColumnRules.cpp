@@ -40,11 +40,6 @@ QString CalcRowText(int calcRow, Operation op)
     return QString(kLetters[pair.first - 1]) + MenuSign(op) + kLetters[pair.second - 1];
 }
 
-QString CalcRowText(int calcRow, int operation)
-{
-    return CalcRowText(calcRow, OperationFromNumber(operation).value_or(Operation::Plus));
-}
-
 void DrawColumnDigits(const std::function<double()>& random, const std::function<void(int line, int digit)>& use)
 {
     // The used-digit pool: character x stands for digit x, "0" once it is used.

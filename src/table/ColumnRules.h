@@ -34,8 +34,6 @@ struct CalcRow {
 
 // The menu text of calculation row 1..21, such as "a+b", "c-e" or "b*f".
 QString CalcRowText(int calcRow, Operation op);
-// The same for an operation as the record stores it; plus for a number that is none.
-QString CalcRowText(int calcRow, int operation);
 
 // Nine distinct digits 1..9 drawn by rejection: `random` gives uniform
 // values in [0, 1); a digit already used is drawn again. `use` receives each
