@@ -303,8 +303,8 @@ void TestHistory::answersAndGamesRoundTripThroughTheQueries()
     const auto days = store.Days(lena);
     QCOMPARE(days.size(), std::size_t(2));
     QCOMPARE(days[0].day, QDate(2026, 3, 10));
-    QCOMPARE((std::pair{days[0].right, days[0].wrong}), (std::pair{4, 2}));
-    QCOMPARE((std::pair{days[1].right, days[1].wrong}), (std::pair{1, 8}));
+    QCOMPARE((std::pair{days[0].right, days[0].wrong}), (std::pair<qint64, qint64>{4, 2}));
+    QCOMPARE((std::pair{days[1].right, days[1].wrong}), (std::pair<qint64, qint64>{1, 8}));
     QCOMPARE(store.Days({QStringLiteral("Lena"), QDate(2026, 3, 11)}).size(), std::size_t(1));
 
     const auto ops = store.Operations(lena);

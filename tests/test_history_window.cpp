@@ -4,6 +4,7 @@
 
 #include "record/HistoryStore.h"
 #include "record/Recording.h"
+#include "history_window/ClassWindow.h"
 #include "history_window/HistoryWindow.h"
 
 #include <QBarCategoryAxis>
@@ -125,6 +126,31 @@ private slots:
         QVERIFY(!window.childTable->isVisibleTo(&window));
         QCOMPARE(window.operationTable->item(0, 1)->text(), QStringLiteral("5"));
         QCOMPARE(window.operationTable->item(0, 2)->text(), QStringLiteral("40 %"));
+    }
+
+    void aClassChartRefilledKeepsOneSeriesAndItsAxes()
+    {
+        // A year of weeks, then a month of days, in the same shown chart:
+        // the weeks' axis title and labels must not stay behind.
+        QChartView view(new QChart);
+        view.resize(800, 400);
+        view.show();
+        const std::vector<DayCount> weeks{{QDate(2026, 1, 5), 4, 1}, {QDate(2026, 12, 7), 2, 3}};
+        school::FillDayChart(view.chart(), weeks, QDate(2025, 12, 10), QDate(2026, 12, 10), true);
+        auto* x = qobject_cast<QBarCategoryAxis*>(view.chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(x);
+        QCOMPARE(x->titleText(), QStringLiteral("KW 50/2025 bis KW 50/2026"));
+        QCOMPARE(x->categories().value(3), QStringLiteral("KW 1/26"));
+        const std::vector<DayCount> days{{QDate(2026, 12, 1), 7, 2}};
+        school::FillDayChart(view.chart(), days, QDate(2026, 11, 11), QDate(2026, 12, 10), false);
+        QCOMPARE(view.chart()->axes().size(), 2);
+        QCOMPARE(view.chart()->series().size(), 1);
+        QCOMPARE(view.chart()->axes(Qt::Horizontal).value(0), x);
+        QVERIFY(x->titleText().isEmpty());
+        QCOMPARE(x->count(), 30);
+        const auto* series = qobject_cast<QBarSeries*>(view.chart()->series().value(0));
+        QCOMPARE(series->barSets().at(0)->at(20), 7.0); // the 1st of December
+        QCOMPARE(series->barSets().at(1)->sum(), 2.0);
     }
 };
 

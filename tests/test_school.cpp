@@ -647,7 +647,7 @@ void TestSchool::teacherSeesTheClass()
     QVERIFY(teacher.open());
     ClassRecord record(QStringLiteral("lehrer"));
     qint64 counted = 0;
-    for (const DayBar& d : record.Days(window.CurrentPeriod(), false))
+    for (const history::DayCount& d : record.Days(window.CurrentPeriod(), false))
         counted += d.right + d.wrong;
     QCOMPARE(counted, 18);
     QBuffer csv;

@@ -3,13 +3,12 @@
 
 #include "history_window/ClassWindow.h"
 
+#include "history_window/FigureViews.h"
+
 #include "platform/FileWriter.h"
 #include "record/HistoryStore.h"
 #include "school/School.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QCloseEvent>
@@ -32,7 +31,6 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
-#include <QValueAxis>
 #include <QVBoxLayout>
 #include <QWaitCondition>
 
@@ -44,6 +42,8 @@
 #include <utility>
 
 using namespace school;
+using figures::Cell;
+using figures::WeakText;
 
 namespace {
 
@@ -53,20 +53,8 @@ constexpr int kPeriods[] = {7, 30, 365};
 constexpr int kMaxEveryDay = 62;
 // The class box's mark of a class the server has no answer of.
 constexpr int kWithoutAnswers = Qt::UserRole + 1;
-
-QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
-
-QString Percent(qint64 part, qint64 whole)
-{
-    return whole ? German().toString(100.0 * double(part) / double(whole), 'f', 0) + QStringLiteral(" %") : QString();
-}
-
-QString Seconds(const std::optional<double>& s) { return s ? German().toString(*s, 'f', 1) : QStringLiteral("–"); }
-
-QString WeakText(const WeakPair& w)
-{
-    return QStringLiteral("%1: %2 von %3 falsch").arg(w.calcRow).arg(w.wrong).arg(w.answers);
-}
+// Room for the dates, written upright under a month of bars.
+constexpr int kChartHeight = 340;
 
 QLabel* TextLabel(const char* name, QWidget* parent)
 {
@@ -77,27 +65,6 @@ QLabel* TextLabel(const char* name, QWidget* parent)
     label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
-}
-
-QChartView* DayChartView(const QString& title, QWidget* parent)
-{
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    auto* view = new QChartView(chart, parent);
-    view->setObjectName(QStringLiteral("chartView"));
-    view->setRenderHint(QPainter::Antialiasing);
-    // Room for the dates, written upright under a month of bars.
-    view->setMinimumHeight(340);
-    return view;
-}
-
-QTableWidgetItem* Cell(const QString& text, bool number)
-{
-    auto* item = new QTableWidgetItem(text);
-    if (number)
-        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return item;
 }
 
 QString NextConnectionName()
@@ -209,35 +176,20 @@ private:
 
 namespace school {
 
-void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& first, const QDate& last, bool byWeek)
+void FillDayChart(QChart* chart, const std::vector<history::DayCount>& bars, const QDate& first, const QDate& last, bool byWeek)
 {
-    // The axes stay from one filling to the next: axes deleted after the
-    // chart was laid out in a hidden window leave marks in it.
-    chart->removeAllSeries();
-    auto* x = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
-    auto* y = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
-    if (!x || !y) {
-        chart->addAxis(x = new QBarCategoryAxis, Qt::AlignBottom);
-        chart->addAxis(y = new QValueAxis, Qt::AlignLeft);
-        y->setLabelFormat(QStringLiteral("%d"));
-    }
-    auto* right = new QBarSet(QStringLiteral("richtig"));
-    right->setColor(QColor(0x2e, 0x9d, 0x4a));
-    auto* wrong = new QBarSet(QStringLiteral("falsch"));
-    wrong->setColor(QColor(0xd0, 0x3a, 0x2f));
+    std::vector<history::DayCount> shown;
     QStringList labels;
-    qint64 highest = 0;
     // Every day (or week) of the period gets its place, so gaps show.
     std::size_t next = 0;
     const QDate start = byWeek ? first.addDays(1 - first.dayOfWeek()) : first;
     for (QDate d = start; d <= last; d = d.addDays(byWeek ? 7 : 1)) {
-        DayBar bar{d, 0, 0};
+        history::DayCount bar{d, 0, 0};
         while (next < bars.size() && bars[next].day < d)
             ++next;
         if (next < bars.size() && bars[next].day == d)
             bar = bars[next];
-        *right << double(bar.right);
-        *wrong << double(bar.wrong);
+        shown.push_back(bar);
         // A year's first and last week have the same number: the first bar
         // and the first week of each year also name the year.
         int year = 0;
@@ -246,32 +198,17 @@ void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& f
         if (byWeek && (labels.isEmpty() || week == 1))
             label += QStringLiteral("/%1").arg(year % 100, 2, 10, QLatin1Char('0'));
         labels << label;
-        highest = std::max({highest, bar.right, bar.wrong});
     }
-    auto* series = new QBarSeries;
-    series->append(right);
-    series->append(wrong);
-    chart->addSeries(series);
-    x->setCategories(labels);
-    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
-    x->setTruncateLabels(labels.size() <= 14);
-    x->setTitleText(QString());
+    QString axisTitle;
     if (byWeek && !labels.isEmpty()) {
         // With a year of weeks the chart has no room for the labels at both
         // ends (this week's among them): the axis says which weeks they are.
         int firstYear = 0, lastYear = 0;
         const int firstWeek = start.weekNumber(&firstYear);
         const int lastWeek = last.weekNumber(&lastYear);
-        x->setTitleText(QStringLiteral("KW %1/%2 bis KW %3/%4")
-                            .arg(firstWeek)
-                            .arg(firstYear)
-                            .arg(lastWeek)
-                            .arg(lastYear));
+        axisTitle = QStringLiteral("KW %1/%2 bis KW %3/%4").arg(firstWeek).arg(firstYear).arg(lastWeek).arg(lastYear);
     }
-    series->attachAxis(x);
-    y->setRange(0, double(std::max<qint64>(highest, 5)));
-    y->applyNiceNumbers();
-    series->attachAxis(y);
+    figures::FillBars(chart, shown, labels, axisTitle);
 }
 
 void ShowClassWindow()
@@ -317,17 +254,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->addItems({QStringLiteral("Letzte 7 Tage"), QStringLiteral("Letzte 30 Tage"), QStringLiteral("Letztes Jahr")});
     periodBox->setCurrentIndex(1);
-    auto* classLabel = new QLabel(QStringLiteral("K&lasse:"), this);
-    classLabel->setBuddy(classBox);
-    auto* periodLabel = new QLabel(QStringLiteral("&Zeitraum:"), this);
-    periodLabel->setBuddy(periodBox);
-    auto* selection = new QHBoxLayout;
-    selection->addWidget(classLabel);
-    selection->addWidget(classBox);
-    selection->addSpacing(16);
-    selection->addWidget(periodLabel);
-    selection->addWidget(periodBox);
-    selection->addStretch();
+    QHBoxLayout* selection = figures::SelectionRow(this, QStringLiteral("K&lasse:"), classBox, periodBox);
 
     notice = TextLabel("notice", this);
 
@@ -349,7 +276,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
     childTable->setSelectionMode(QAbstractItemView::SingleSelection);
     childTable->setToolTip(QStringLiteral("Ein Klick auf ein Kind zeigt seinen Lernverlauf."));
 
-    chartView = DayChartView(QStringLiteral("Antworten der Klasse"), this);
+    chartView = figures::BarChartView(QStringLiteral("Antworten der Klasse"), kChartHeight, this);
     classWeak = TextLabel("classWeak", this);
     auto* weakBox = new QGroupBox(QStringLiteral("Hier hakt die Klasse"), this);
     (new QVBoxLayout(weakBox))->addWidget(classWeak);
@@ -554,9 +481,9 @@ void ClassWindow::ShowSelection()
     const QDate last = p.to.date().addDays(-1);
     const bool byWeek = first.daysTo(last) >= kMaxEveryDay;
     struct Result {
-        std::vector<ChildOperation> operations;
-        std::vector<WeakPair> weakest, weak;
-        std::vector<DayBar> days;
+        std::vector<history::OperationStats> operations;
+        std::vector<history::WeakRow> weakest, weak;
+        std::vector<history::DayCount> days;
         QString problem;
     };
     auto r = std::make_shared<Result>();
@@ -578,7 +505,7 @@ void ClassWindow::ShowSelection()
         return;
     FillTable(r->operations, r->weakest);
     QStringList weak;
-    for (const WeakPair& w : r->weak)
+    for (const history::WeakRow& w : r->weak)
         weak << WeakText(w);
     classWeak->setText(weak.isEmpty() ? QStringLiteral("Keine Fehler in diesem Zeitraum.") : weak.join(QLatin1Char('\n')));
     chartView->chart()->setTitle(ChartTitle("Antworten der Klasse", byWeek));
@@ -591,14 +518,14 @@ void ClassWindow::ShowSelection()
     ShowNotice(problem);
 }
 
-void ClassWindow::FillTable(const std::vector<ChildOperation>& operations, const std::vector<WeakPair>& weakest)
+void ClassWindow::FillTable(const std::vector<history::OperationStats>& operations, const std::vector<history::WeakRow>& weakest)
 {
     // Child by child: a row each, three columns per operation.
-    std::map<QString, std::vector<ChildOperation>> byChild;
-    for (const ChildOperation& op : operations)
+    std::map<QString, std::vector<history::OperationStats>> byChild;
+    for (const history::OperationStats& op : operations)
         byChild[op.child].push_back(op);
-    std::map<QString, WeakPair> weakestOf;
-    for (const WeakPair& w : weakest)
+    std::map<QString, history::WeakRow> weakestOf;
+    for (const history::WeakRow& w : weakest)
         weakestOf[w.child] = w;
     childTable->setRowCount(int(byChild.size()));
     int row = 0;
@@ -606,11 +533,11 @@ void ClassWindow::FillTable(const std::vector<ChildOperation>& operations, const
         childTable->setItem(row, 0, Cell(child, false));
         for (int op = 1; op <= 3; ++op) {
             const int column = 1 + 3 * (op - 1);
-            const auto it = std::find_if(ops.begin(), ops.end(), [&](const ChildOperation& o) { return o.operation == op; });
+            const auto it = std::find_if(ops.begin(), ops.end(), [&](const history::OperationStats& o) { return o.operation == op; });
             const bool any = it != ops.end();
             childTable->setItem(row, column, Cell(any ? QString::number(it->answers) : QStringLiteral("–"), true));
-            childTable->setItem(row, column + 1, Cell(any ? Percent(it->right, it->answers) : QString(), true));
-            childTable->setItem(row, column + 2, Cell(any ? Seconds(it->medianSeconds) : QString(), true));
+            childTable->setItem(row, column + 1, Cell(any ? figures::PercentText(it->right, it->answers) : QString(), true));
+            childTable->setItem(row, column + 2, Cell(any ? figures::MedianText(it->medianSeconds) : QString(), true));
         }
         const auto w = weakestOf.find(child);
         childTable->setItem(row, 10, Cell(w == weakestOf.end() ? QString() : WeakText(w->second), false));
@@ -686,7 +613,7 @@ ClassChildWindow::ClassChildWindow(const Period& p, const ChildFigures& f, QWidg
     setWindowTitle(QStringLiteral("Lernverlauf – %1 (%2)").arg(p.child, p.klasse));
     resize(820, 640);
     notice = TextLabel("notice", this);
-    chartView = DayChartView(ChartTitle("Antworten", f.byWeek), this);
+    chartView = figures::BarChartView(ChartTitle("Antworten", f.byWeek), kChartHeight, this);
     operationTable = new QTableWidget(0, 4, this);
     operationTable->setObjectName(QStringLiteral("operationTable"));
     operationTable->setHorizontalHeaderLabels({QStringLiteral("Rechenart"), QStringLiteral("Antworten"),
@@ -716,14 +643,14 @@ ClassChildWindow::ClassChildWindow(const Period& p, const ChildFigures& f, QWidg
     FillDayChart(chartView->chart(), f.days, p.from.date(), p.to.date().addDays(-1), f.byWeek);
     operationTable->setRowCount(int(f.operations.size()));
     for (int row = 0; row < int(f.operations.size()); ++row) {
-        const ChildOperation& op = f.operations[std::size_t(row)];
+        const history::OperationStats& op = f.operations[std::size_t(row)];
         operationTable->setItem(row, 0, Cell(OperationWord(op.operation), false));
         operationTable->setItem(row, 1, Cell(QString::number(op.answers), true));
-        operationTable->setItem(row, 2, Cell(Percent(op.right, op.answers), true));
-        operationTable->setItem(row, 3, Cell(Seconds(op.medianSeconds), true));
+        operationTable->setItem(row, 2, Cell(figures::PercentText(op.right, op.answers), true));
+        operationTable->setItem(row, 3, Cell(figures::MedianText(op.medianSeconds), true));
     }
     QStringList weak;
-    for (const WeakPair& w : f.weakRows)
+    for (const history::WeakRow& w : f.weakRows)
         weak << WeakText(w);
     weakRows->setText(weak.isEmpty() ? QStringLiteral("Keine Fehler in diesem Zeitraum.") : weak.join(QLatin1Char('\n')));
     QString text = f.games.count == 1 ? QStringLiteral("1 Spiel") : QStringLiteral("%1 Spiele").arg(f.games.count);

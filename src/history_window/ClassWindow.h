@@ -26,11 +26,11 @@ namespace school {
 class ServerReader;
 // One child's figures over a period, as its window shows them.
 struct ChildFigures {
-    std::vector<DayBar> days;
+    std::vector<history::DayCount> days;
     bool byWeek = false;
-    std::vector<ChildOperation> operations;
-    std::vector<WeakPair> weakRows;
-    GameFigures games;
+    std::vector<history::OperationStats> operations;
+    std::vector<history::WeakRow> weakRows;
+    history::GameStats games;
     QStringList problems;
 };
 } // namespace school
@@ -78,7 +78,7 @@ private:
     void csvButton_Click();
     void ShowSelection();
     void ShowNotice(const QString& problem);
-    void FillTable(const std::vector<school::ChildOperation>& operations, const std::vector<school::WeakPair>& weakest);
+    void FillTable(const std::vector<history::OperationStats>& operations, const std::vector<history::WeakRow>& weakest);
     // The class box's entry of that class, added (marked as without answers) when the server has none.
     int ClassIndex(const QString& klasse);
     // Runs `job` in the reader's thread with its connection (so it touches
@@ -109,7 +109,7 @@ public:
 namespace school {
 // Fills a chart with right and wrong answers per day (or week) from `first`
 // to `last`; days without answers keep their place.
-void FillDayChart(QChart* chart, const std::vector<DayBar>& bars, const QDate& first, const QDate& last, bool byWeek);
+void FillDayChart(QChart* chart, const std::vector<history::DayCount>& bars, const QDate& first, const QDate& last, bool byWeek);
 // Shows the window "Klassenverlauf"; it deletes itself when closed.
 void ShowClassWindow();
 } // namespace school

@@ -4,13 +4,12 @@
 
 #include "history_window/HistoryWindow.h"
 
+#include "history_window/FigureViews.h"
+
 #include "platform/FileWriter.h"
 #include "record/Recording.h"
 #include "school/School.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -25,7 +24,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
 
 using namespace history;
@@ -60,7 +58,7 @@ QString DisplayName(const QString& name, const QFontMetrics& metrics, int width 
     return metrics.elidedText(shown, Qt::ElideMiddle, width);
 }
 
-QLocale German() { return QLocale(QLocale::German, QLocale::Germany); }
+using figures::German;
 
 void Inform(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::Information)
 {
@@ -97,17 +95,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     periodBox = new QComboBox(this);
     periodBox->setObjectName(QStringLiteral("periodBox"));
     periodBox->addItems({QStringLiteral("Letzte 7 Tage"), QStringLiteral("Letzte 30 Tage"), QStringLiteral("Alles")});
-    auto* childLabel = new QLabel(QStringLiteral("&Kind:"), this);
-    childLabel->setBuddy(childBox);
-    auto* periodLabel = new QLabel(QStringLiteral("&Zeitraum:"), this);
-    periodLabel->setBuddy(periodBox);
-    auto* selection = new QHBoxLayout;
-    selection->addWidget(childLabel);
-    selection->addWidget(childBox);
-    selection->addSpacing(16);
-    selection->addWidget(periodLabel);
-    selection->addWidget(periodBox);
-    selection->addStretch();
+    QHBoxLayout* selection = figures::SelectionRow(this, QStringLiteral("&Kind:"), childBox, periodBox);
 
     notice = new QLabel(this);
     notice->setObjectName(QStringLiteral("notice"));
@@ -120,13 +108,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QWidget(parent), store_(DefaultH
     noticeRow->addWidget(notice, 1);
     noticeRow->addWidget(setAsideButton, 0, Qt::AlignTop);
 
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("Antworten pro Tag"));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chartView = new QChartView(chart, this);
-    chartView->setObjectName(QStringLiteral("chartView"));
-    chartView->setRenderHint(QPainter::Antialiasing);
-    chartView->setMinimumHeight(280);
+    chartView = figures::BarChartView(QStringLiteral("Antworten pro Tag"), 280, this);
     chartNote = new QLabel(this);
     chartNote->setObjectName(QStringLiteral("chartNote"));
     chartNote->setWordWrap(true);
@@ -336,10 +318,7 @@ void HistoryWindow::ShowSelection()
 
 void HistoryWindow::ClearFigures()
 {
-    if (auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0)))
-        series->clear();
-    if (auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0)))
-        x->clear();
+    figures::ClearBars(chartView->chart());
     chartNote->clear();
     chartNote->hide();
     operationTable->setRowCount(0);
@@ -359,7 +338,7 @@ void HistoryWindow::FillChart(const Filter& f)
     QDate first = f.from.isValid() ? f.from : (counted.empty() ? last : counted.front().day);
     QStringList notes;
     const QLocale de = German();
-    const auto answers = [&de](int n) {
+    const auto answers = [&de](qint64 n) {
         return n == 1 ? QStringLiteral("Eine Antwort") : de.toString(n) + QStringLiteral(" Antworten");
     };
     if (!f.from.isValid() && !counted.empty()) {
@@ -374,7 +353,7 @@ void HistoryWindow::FillChart(const Filter& f)
         while (begin < counted.size() && counted[begin].day < last.addYears(-kMaxYears))
             ++begin;
         first = counted[begin].day;
-        int odd = 0;
+        qint64 odd = 0;
         for (std::size_t i = 0; i < begin; ++i)
             odd += counted[i].right + counted[i].wrong;
         if (odd > 0)
@@ -386,7 +365,7 @@ void HistoryWindow::FillChart(const Filter& f)
                               odd == 1 ? QStringLiteral("steht") : QStringLiteral("stehen"));
     }
     if (f.to.isValid()) {
-        int future = 0;
+        qint64 future = 0;
         for (const DayCount& d : store_.Days({f.child, f.to.addDays(1)}))
             future += d.right + d.wrong;
         if (future > 0)
@@ -428,63 +407,22 @@ void HistoryWindow::FillChart(const Filter& f)
                     : step == Step::Week ? QStringLiteral("Antworten pro Woche (ab Montag)")
                                          : QStringLiteral("Antworten pro Monat"));
 
-    auto* right = new QBarSet(QStringLiteral("richtig"));
-    right->setColor(QColor(0x2e, 0x9d, 0x4a));
-    auto* wrong = new QBarSet(QStringLiteral("falsch"));
-    wrong->setColor(QColor(0xd0, 0x3a, 0x2f));
     QStringList labels;
-    int highest = 0;
-    for (const DayCount& d : bars) {
-        *right << d.right;
-        *wrong << d.wrong;
+    for (const DayCount& d : bars)
         labels << d.day.toString(step == Step::Month ? QStringLiteral("MM.yyyy") : QStringLiteral("dd.MM."));
-        highest = std::max({highest, d.right, d.wrong});
-    }
-    // One series and its two axes for the window's life, refilled each time:
-    // axes taken out of a chart whose view changes size meanwhile leave their
-    // labels standing in the scene.
-    auto* series = qobject_cast<QBarSeries*>(chartView->chart()->series().value(0));
-    auto* x = qobject_cast<QBarCategoryAxis*>(chartView->chart()->axes(Qt::Horizontal).value(0));
-    auto* y = qobject_cast<QValueAxis*>(chartView->chart()->axes(Qt::Vertical).value(0));
-    if (!series || !x || !y) {
-        QChart* chart = chartView->chart();
-        series = new QBarSeries;
-        chart->addSeries(series);
-        x = new QBarCategoryAxis;
-        chart->addAxis(x, Qt::AlignBottom);
-        series->attachAxis(x);
-        y = new QValueAxis;
-        y->setLabelFormat(QStringLiteral("%d"));
-        chart->addAxis(y, Qt::AlignLeft);
-        series->attachAxis(y);
-    }
-    series->clear();
-    series->append(right);
-    series->append(wrong);
-    x->clear();
-    x->append(labels);
-    x->setLabelsAngle(labels.size() > 14 ? -90 : 0);
-    y->setRange(0, std::max(highest, 5));
-    y->applyNiceNumbers();
+    figures::FillBars(chartView->chart(), bars, labels);
 }
 
 void HistoryWindow::FillOperations(const Filter& f)
 {
-    const QLocale de = German();
     const std::vector<OperationStats> ops = store_.Operations(f);
     operationTable->setRowCount(static_cast<int>(ops.size()));
     int row = 0;
     for (const OperationStats& op : ops) {
-        const QString share = op.answers ? de.toString(100.0 * op.right / op.answers, 'f', 0) + QStringLiteral(" %")
-                                         : QString();
-        const QString median = op.medianSeconds ? de.toString(*op.medianSeconds, 'f', 1) : QStringLiteral("–");
-        const QStringList cells{OperationName(op.operation), QString::number(op.answers), share, median};
-        for (int column = 0; column < cells.size(); ++column) {
-            auto* item = new QTableWidgetItem(cells[column]);
-            if (column > 0)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            operationTable->setItem(row, column, item);
-        }
+        operationTable->setItem(row, 0, figures::Cell(OperationName(op.operation), false));
+        operationTable->setItem(row, 1, figures::Cell(QString::number(op.answers), true));
+        operationTable->setItem(row, 2, figures::Cell(figures::PercentText(op.right, op.answers), true));
+        operationTable->setItem(row, 3, figures::Cell(figures::MedianText(op.medianSeconds), true));
         ++row;
     }
 }
@@ -496,20 +434,15 @@ void HistoryWindow::FillChildren(const Filter& f)
         childTable->setRowCount(0);
         return;
     }
-    const QLocale de = German();
     const std::vector<ChildStats> children = store_.ChildTable(f);
     childTable->setRowCount(static_cast<int>(children.size()));
     int row = 0;
     for (const ChildStats& c : children) {
         const QStringList cells{
             DisplayName(c.child, childTable->fontMetrics()), QString::number(c.answers),
-            c.answers ? de.toString(100.0 * c.right / c.answers, 'f', 0) + QStringLiteral(" %") : QString(),
-            c.weakest ? QStringLiteral("%1: %2 von %3 falsch").arg(c.weakest->calcRow).arg(c.weakest->wrong).arg(c.weakest->answers)
-                      : QStringLiteral("–")};
+            figures::PercentText(c.right, c.answers), c.weakest ? figures::WeakText(*c.weakest) : QStringLiteral("–")};
         for (int column = 0; column < cells.size(); ++column) {
-            auto* item = new QTableWidgetItem(cells[column]);
-            if (column == 1 || column == 2)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            auto* item = figures::Cell(cells[column], column == 1 || column == 2);
             if (column == 0)
                 item->setToolTip(c.child);
             childTable->setItem(row, column, item);
@@ -522,7 +455,7 @@ void HistoryWindow::FillWeakRows(const Filter& f)
 {
     QStringList lines;
     for (const WeakRow& r : store_.WeakRows(f))
-        lines << QStringLiteral("%1: %2 von %3 falsch").arg(r.calcRow).arg(r.wrong).arg(r.answers);
+        lines << figures::WeakText(r);
     if (lines.isEmpty())
         lines << QStringLiteral("Keine Rechenreihe mit mindestens fünf Antworten und Fehlern.");
     weakRows->setText(lines.join(QLatin1Char('\n')));

@@ -11,6 +11,8 @@
 // leaves the store in a state that says why, and its result is then empty
 // and must not be shown as figures.
 
+#include "record/Figures.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -45,38 +47,6 @@ struct GameRecord {
     QDateTime time;
     QString child;
     qint64 seconds = 0;
-};
-
-struct DayCount {
-    QDate day; // in the local time of the one who reads
-    int right = 0;
-    int wrong = 0;
-};
-
-struct OperationStats {
-    int operation = 0;
-    int answers = 0;
-    int right = 0;
-    std::optional<double> medianSeconds; // of the right answers; none without one
-};
-
-struct WeakRow {
-    QString calcRow;
-    int wrong = 0;
-    int answers = 0;
-};
-
-struct GameStats {
-    int count = 0;
-    std::optional<qint64> bestSeconds;
-};
-
-// One line of the table child by child.
-struct ChildStats {
-    QString child;
-    int answers = 0;
-    int right = 0;
-    std::optional<WeakRow> weakest;
 };
 
 // What the views ask for: one child (all children when null; an empty name

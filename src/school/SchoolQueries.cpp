@@ -114,14 +114,14 @@ QStringList ClassRecord::Classes()
     return classes;
 }
 
-std::vector<ChildOperation> ClassRecord::Operations(const Period& p)
+std::vector<history::OperationStats> ClassRecord::Operations(const Period& p)
 {
-    std::vector<ChildOperation> result;
+    std::vector<history::OperationStats> result;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (Run(q, OperationsSql(p), Values(p)))
         while (q.next()) {
-            ChildOperation op{q.value(0).toString(), q.value(1).toInt(), q.value(2).toLongLong(), q.value(3).toLongLong(),
-                              std::nullopt};
+            history::OperationStats op{q.value(1).toInt(), q.value(2).toLongLong(), q.value(3).toLongLong(),
+                                       std::nullopt, q.value(0).toString()};
             if (!q.value(4).isNull())
                 op.medianSeconds = q.value(4).toDouble() / 1000.0;
             result.push_back(op);
@@ -129,29 +129,29 @@ std::vector<ChildOperation> ClassRecord::Operations(const Period& p)
     return result;
 }
 
-std::vector<WeakPair> ClassRecord::WeakestPerChild(const Period& p)
+std::vector<history::WeakRow> ClassRecord::WeakestPerChild(const Period& p)
 {
-    std::vector<WeakPair> result;
+    std::vector<history::WeakRow> result;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (Run(q, WeakestPerChildSql(p), Values(p)))
         while (q.next())
-            result.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toLongLong()});
+            result.push_back({q.value(1).toString(), q.value(2).toLongLong(), q.value(3).toLongLong(), q.value(0).toString()});
     return result;
 }
 
-std::vector<WeakPair> ClassRecord::WeakPairs(const Period& p, int limit)
+std::vector<history::WeakRow> ClassRecord::WeakPairs(const Period& p, int limit)
 {
-    std::vector<WeakPair> result;
+    std::vector<history::WeakRow> result;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (Run(q, WeakPairsSql(p), Values(p) << limit))
         while (q.next())
-            result.push_back({p.child, q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toLongLong()});
+            result.push_back({q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toLongLong(), p.child});
     return result;
 }
 
-std::vector<DayBar> ClassRecord::Days(const Period& p, bool byWeek)
+std::vector<history::DayCount> ClassRecord::Days(const Period& p, bool byWeek)
 {
-    std::vector<DayBar> result;
+    std::vector<history::DayCount> result;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     QVariantList values{byWeek ? QStringLiteral("week") : QStringLiteral("day"), ZoneName()};
     values << Values(p);
@@ -161,9 +161,9 @@ std::vector<DayBar> ClassRecord::Days(const Period& p, bool byWeek)
     return result;
 }
 
-GameFigures ClassRecord::Games(const Period& p)
+history::GameStats ClassRecord::Games(const Period& p)
 {
-    GameFigures g;
+    history::GameStats g;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (Run(q, QStringLiteral("SELECT count(*), min(sekunden) FROM rechenkov.spiele") + Where(p), Values(p)) && q.next()) {
         g.count = q.value(0).toLongLong();

@@ -5,6 +5,8 @@
 // and the answers as CSV. Every figure is computed by the server (GROUP BY
 // over the indexes of schule.sql); only the results travel.
 
+#include "record/Figures.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -27,33 +29,6 @@ struct Period {
     QDateTime to;
 };
 
-struct ChildOperation {
-    QString child;
-    int operation = 0;
-    qint64 answers = 0;
-    qint64 right = 0;
-    std::optional<double> medianSeconds; // of the right answers
-};
-
-// A calculation row such as "c*f" with its wrong answers; `child` is empty for the class.
-struct WeakPair {
-    QString child;
-    QString calcRow;
-    qint64 wrong = 0;
-    qint64 answers = 0;
-};
-
-struct DayBar {
-    QDate day; // the first day of the week when counted by weeks
-    qint64 right = 0;
-    qint64 wrong = 0;
-};
-
-struct GameFigures {
-    qint64 count = 0;
-    std::optional<qint64> bestSeconds;
-};
-
 class ClassRecord {
 public:
     // Over an open QPSQL connection of that name.
@@ -61,14 +36,14 @@ public:
 
     QStringList Classes();
     // Sorted by child, then operation.
-    std::vector<ChildOperation> Operations(const Period& p);
+    std::vector<history::OperationStats> Operations(const Period& p);
     // Each child's row with the most wrong answers (ties: the higher share, then the name).
-    std::vector<WeakPair> WeakestPerChild(const Period& p);
+    std::vector<history::WeakRow> WeakestPerChild(const Period& p);
     // The rows with the most wrong answers in the period, at most `limit`.
-    std::vector<WeakPair> WeakPairs(const Period& p, int limit = 5);
+    std::vector<history::WeakRow> WeakPairs(const Period& p, int limit = 5);
     // Days (or weeks) in the viewer's time zone, oldest first.
-    std::vector<DayBar> Days(const Period& p, bool byWeek);
-    GameFigures Games(const Period& p);
+    std::vector<history::DayCount> Days(const Period& p, bool byWeek);
+    history::GameStats Games(const Period& p);
     // Every answer of the period, oldest first, as the CSV of a German spreadsheet.
     bool WriteCsv(const Period& p, QIODevice& out);
 
