@@ -8,6 +8,7 @@
 #include "platform/FileWriter.h"
 #include "record/HistoryStore.h"
 #include "school/School.h"
+#include "table/Operation.h"
 
 #include <QChart>
 #include <QChartView>
@@ -262,7 +263,7 @@ ClassWindow::ClassWindow(QWidget* parent) : QWidget(parent)
     childTable->setObjectName(QStringLiteral("childTable"));
     QStringList headers{QStringLiteral("Kind")};
     for (int op = 1; op <= 3; ++op) {
-        const QString name = OperationWord(op);
+        const QString name = rows::WordOfNumber(op);
         headers << name + QStringLiteral("\nAntworten") << name + QStringLiteral("\nrichtig")
                 << name + QStringLiteral("\nSekunden (Median)");
     }
@@ -644,7 +645,7 @@ ClassChildWindow::ClassChildWindow(const Period& p, const ChildFigures& f, QWidg
     operationTable->setRowCount(int(f.operations.size()));
     for (int row = 0; row < int(f.operations.size()); ++row) {
         const history::OperationStats& op = f.operations[std::size_t(row)];
-        operationTable->setItem(row, 0, Cell(OperationWord(op.operation), false));
+        operationTable->setItem(row, 0, Cell(rows::WordOfNumber(op.operation), false));
         operationTable->setItem(row, 1, Cell(QString::number(op.answers), true));
         operationTable->setItem(row, 2, Cell(figures::PercentText(op.right, op.answers), true));
         operationTable->setItem(row, 3, Cell(figures::MedianText(op.medianSeconds), true));

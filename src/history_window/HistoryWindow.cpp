@@ -9,6 +9,7 @@
 #include "platform/FileWriter.h"
 #include "record/Recording.h"
 #include "school/School.h"
+#include "table/Operation.h"
 
 #include <QChart>
 #include <QChartView>
@@ -419,7 +420,7 @@ void HistoryWindow::FillOperations(const Filter& f)
     operationTable->setRowCount(static_cast<int>(ops.size()));
     int row = 0;
     for (const OperationStats& op : ops) {
-        operationTable->setItem(row, 0, figures::Cell(OperationName(op.operation), false));
+        operationTable->setItem(row, 0, figures::Cell(rows::WordOfNumber(op.operation), false));
         operationTable->setItem(row, 1, figures::Cell(QString::number(op.answers), true));
         operationTable->setItem(row, 2, figures::Cell(figures::PercentText(op.right, op.answers), true));
         operationTable->setItem(row, 3, figures::Cell(figures::MedianText(op.medianSeconds), true));

@@ -5,6 +5,7 @@
 
 #include "record/HistoryStore.h"
 #include "school/School.h"
+#include "table/Operation.h"
 
 #include <QIODevice>
 #include <QSqlDatabase>
@@ -76,7 +77,6 @@ QString Csv(QStringList fields) { return fields.join(QLatin1Char(';')) + QString
 
 } // namespace
 
-QString OperationWord(int operation) { return history::OperationName(operation); }
 
 ClassRecord::ClassRecord(QString connectionName) : connection_(std::move(connectionName)) {}
 
@@ -192,7 +192,7 @@ bool ClassRecord::WriteCsv(const Period& p, QIODevice& out)
                QStringLiteral("Eingegeben"), QStringLiteral("Richtig"), QStringLiteral("Millisekunden")});
     const QString klasse = CsvTextField(p.klasse);
     while (q.next()) {
-        chunk += Csv({q.value(0).toString(), klasse, CsvTextField(q.value(1).toString()), OperationWord(q.value(2).toInt()),
+        chunk += Csv({q.value(0).toString(), klasse, CsvTextField(q.value(1).toString()), rows::WordOfNumber(q.value(2).toInt()),
                       CsvTextField(q.value(3).toString()), q.value(4).toString(), CsvTextField(q.value(5).toString()),
                       CsvTextField(q.value(6).toString()),
                       q.value(7).toBool() ? QStringLiteral("ja") : QStringLiteral("nein"), q.value(8).toString()});

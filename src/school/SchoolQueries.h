@@ -60,7 +60,4 @@ private:
     QString error_;
 };
 
-// "plus", "minus", "mal".
-QString OperationWord(int operation);
-
 } // namespace school
