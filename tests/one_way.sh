@@ -29,4 +29,6 @@ only_in "QSaveFile outside the file writer" 'QSaveFile' platform/FileWriter.cpp 
 only_in "text to the terminal outside the console helper" \
     'toLocal8Bit|std::cout|std::cerr|std::fputs|fprintf\(' cli/Console.cpp
 only_in "settings read or written outside the settings module" 'QSettings' platform/Settings.cpp platform/Settings.h
+only_in "a chart built outside the one chart builder" 'QBarSeries|QBarSet|QValueAxis|QBarCategoryAxis' \
+    history_window/FigureViews.cpp history_window/FigureViews.h
 exit $status
