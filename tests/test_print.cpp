@@ -9,6 +9,7 @@
 #include "table/MODUL1.h"
 #include "compat/Windows.h"
 #include "main_window/Form1.h"
+#include "print/PrintTable.h"
 #include "print/WorksheetDialog.h"
 
 #include <QCheckBox>

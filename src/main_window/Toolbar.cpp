@@ -11,6 +11,7 @@
 #include "compat/Windows.h"
 #include "record/Recording.h"
 #include "info/KOVLABEL.h"
+#include "print/PrintTable.h"
 
 #include <QStringList>
 

@@ -2,6 +2,8 @@
 // printer is set up, the very same page as a PDF file the user names. The
 // row table, the shared variables and the windows stay as they are.
 
+#include "print/PrintTable.h"
+
 #include "compat/Dialogs.h"
 #include "platform/FileNames.h"
 #include "table/MODUL1.h"

@@ -74,7 +74,4 @@ QString CellCaption(const Cell& c);
 // before it (the place of the sign of a positive number); empty draws nothing.
 QString CellDrawText(const Cell& c);
 
-// Printing the current table on the default printer (lives with the printout).
-void PrintTable();
-
 } // namespace MODUL1
