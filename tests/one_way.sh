@@ -31,4 +31,5 @@ only_in "text to the terminal outside the console helper" \
 only_in "settings read or written outside the settings module" 'QSettings' platform/Settings.cpp platform/Settings.h
 only_in "a chart built outside the one chart builder" 'QBarSeries|QBarSet|QValueAxis|QBarCategoryAxis' \
     history_window/FigureViews.cpp history_window/FigureViews.h
+only_in "an operation named outside the operation module" '(QStringLiteral|QLatin1String|tr)\("(plus|minus|mal|Plus|Minus|Mal)"' table/Operation.cpp
 exit $status

@@ -20,7 +20,7 @@ struct DayCount {
 // One operation's answers; `child` names whose they are where a table lists
 // them child by child, and stays empty otherwise.
 struct OperationStats {
-    int operation = 0;
+    int operation = 0; // as stored: rows::Number of the operation
     qint64 answers = 0;
     qint64 right = 0;
     std::optional<double> medianSeconds; // of the right answers; none without one

@@ -33,7 +33,7 @@ namespace history {
 struct AnswerRecord {
     QDateTime time;
     QString child;    // the name label's caption
-    int operation = 0; // 1 plus, 2 minus, 3 times
+    int operation = 0; // as stored: rows::Number of the operation
     QString calcRow;  // the menu text of the calculation row, such as "c-e"
     int line = 0;     // 1..9
     QString expected;
@@ -208,9 +208,6 @@ private:
 
 // The file under the application data folder of organisation and application "Rechenkov".
 QString DefaultHistoryPath();
-
-// The operation's name in the CSV and the window.
-QString OperationName(int operation);
 
 // A text field of a CSV line: a field that begins with = + - @, a tab or a
 // carriage return, or whose first visible character is one of the first

@@ -2,6 +2,7 @@
 
 #include "record/HistoryStore.h"
 #include "record/RecordInternals.h"
+#include "table/Operation.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,16 +12,6 @@
 namespace history {
 
 using namespace detail;
-
-QString OperationName(int operation)
-{
-    switch (operation) {
-    case 1: return QStringLiteral("plus");
-    case 2: return QStringLiteral("minus");
-    case 3: return QStringLiteral("mal");
-    default: return QString();
-    }
-}
 
 QString CsvTextField(const QString& text)
 {
@@ -101,7 +92,7 @@ bool HistoryStore::WriteCsv(const std::function<bool(const QByteArray&)>& write)
     while (answer || game) {
         if (answer && (!game || answers.value(0).toLongLong() <= games.value(0).toLongLong())) {
             out.append(time(answers.value(1))).append(';').append(kind(answers.value(2))).append(";Antwort;");
-            out.append(OperationName(answers.value(3).toInt()).toLatin1()).append(';').append(row(answers.value(4)));
+            out.append(rows::WordOfNumber(answers.value(3).toInt()).toLatin1()).append(';').append(row(answers.value(4)));
             out.append(';').append(QByteArray::number(answers.value(5).toInt())).append(';');
             out.append(number(answers.value(6))).append(';').append(number(answers.value(7))).append(';');
             out.append(answers.value(8).toInt() ? "ja;" : "nein;");

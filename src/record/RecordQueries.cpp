@@ -123,7 +123,7 @@ std::vector<OperationStats> HistoryStore::Operations(const Filter& f) const
     Bind(q, f);
     if (q.exec())
         while (q.next())
-            result.push_back({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), std::nullopt});
+            result.push_back({q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), std::nullopt, {}});
     if (q.lastError().isValid()) {
         ReadError(q.lastError());
         return {};
@@ -176,7 +176,7 @@ std::vector<WeakRow> HistoryStore::WeakRows(const Filter& f, int limit, int minA
     q.bindValue(QStringLiteral(":limit"), limit);
     if (q.exec())
         while (q.next())
-            rows.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt()});
+            rows.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toInt(), {}});
     if (q.lastError().isValid()) {
         ReadError(q.lastError());
         rows.clear();
