@@ -115,7 +115,7 @@ void TeacherQueries()
             t.start();
             const auto ops = record.Operations(p);
             const auto weakest = record.WeakestPerChild(p);
-            const auto pairs = record.WeakPairs(p);
+            const auto pairs = record.WeakRows(p);
             const auto bars = record.Days(p, days > 62);
             const double queries = t.nsecsElapsed() / 1e6;
             qint64 answers = 0;

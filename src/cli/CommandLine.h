@@ -43,7 +43,7 @@ struct Request {
     QString outputFile;       // Worksheets: --ausgabe; empty means a printer
     std::vector<rows::CalcRow> tasks; // Worksheets: --reihen; empty means drawn per sheet
     bool key = false;         // Worksheets: --loesungen
-    QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest pairs are asked for
+    QString recordChild;      // Worksheets: --aus-verlauf, the child whose weakest calculation rows are asked for
     QString printer;          // Worksheets: --drucker; empty means the default printer
     QString stackCode;        // Worksheets: --stapel, the stack to make again; empty means a new one
     int range = 0;            // Worksheets: --zahlenraum 20, 100 or 1000; 0 means the program's columns

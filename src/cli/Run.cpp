@@ -7,7 +7,7 @@
 #include "cli/CommandLine.h"
 #include "main_window/Form1.h"
 #include "print/PrinterService.h"
-#include "print/RecordPairs.h"
+#include "print/WeakCalcRows.h"
 #include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
 #include "editor/Form2.h"
@@ -85,7 +85,7 @@ int RunWorksheets(const Request& request)
     job.range = request.range;
     job.timesRows = request.timesRows;
     if (!request.recordChild.isEmpty()) {
-        const worksheets::RecordPairs record = worksheets::FromRecord(request.recordChild);
+        const worksheets::WeakCalcRows record = worksheets::FromRecord(request.recordChild);
         if (record.tasks.empty()) {
             Say(stderr, worksheets::RecordProblem(record, request.recordChild));
             return 1;

@@ -498,7 +498,7 @@ void ClassWindow::ShowSelection()
             keep();
             r->weakest = record.WeakestPerChild(p);
             keep();
-            r->weak = record.WeakPairs(p);
+            r->weak = record.WeakRows(p);
             keep();
             r->days = record.Days(p, byWeek);
             keep();
@@ -561,7 +561,7 @@ void ClassWindow::childTable_Click(int row)
             f.problems << record.Error();
             f.operations = record.Operations(p);
             f.problems << record.Error();
-            f.weakRows = record.WeakPairs(p);
+            f.weakRows = record.WeakRows(p);
             f.problems << record.Error();
             f.games = record.Games(p);
             f.problems << record.Error();

@@ -1,4 +1,4 @@
-#include "print/RecordPairs.h"
+#include "print/WeakCalcRows.h"
 
 #include "record/HistoryStore.h"
 #include "record/Recording.h"
@@ -7,7 +7,7 @@
 
 namespace worksheets {
 
-QString RecordProblem(const RecordPairs& record, const QString& child)
+QString RecordProblem(const WeakCalcRows& record, const QString& child)
 {
     // Only the file's name is looked at: no descriptor of the record is opened here.
     if (!QFileInfo::exists(history::DefaultHistoryPath()) && history::RecordingOn())

@@ -4,7 +4,7 @@
 #include "platform/FileWriter.h"
 #include "print/PrintQueue.h"
 #include "print/PrinterService.h"
-#include "print/RecordPairs.h"
+#include "print/WeakCalcRows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -73,11 +73,11 @@ WorksheetDialog::WorksheetDialog(rows::Operation operation, const QString& table
     tableRow->addWidget(tableFile_, 1);
     tableRow->addWidget(chooseTable_);
 
-    pairs_ = new QLineEdit(this);
-    pairs_->setObjectName(QStringLiteral("pairs"));
-    pairs_->setPlaceholderText(QStringLiteral("zufällig je Blatt, oder z. B. a+b, c-e, b*f"));
+    calcRows_ = new QLineEdit(this);
+    calcRows_->setObjectName(QStringLiteral("pairs"));
+    calcRows_->setPlaceholderText(QStringLiteral("zufällig je Blatt, oder z. B. a+b, c-e, b*f"));
 
-    // A child's weakest pairs, offered only where a record with children exists.
+    // A child's weakest calculation rows, offered only where a record with children exists.
     fromRecord_ = new QCheckBox(QStringLiteral("Die schwächsten Reihen aus dem &Lernverlauf von"), this);
     fromRecord_->setObjectName(QStringLiteral("fromRecord"));
     child_ = new QComboBox(this);
@@ -114,7 +114,7 @@ WorksheetDialog::WorksheetDialog(rows::Operation operation, const QString& table
     auto* tableLabel = new QLabel(QStringLiteral("&Tabelle:"), this);
     tableLabel->setBuddy(tableFile_);
     form->addRow(tableLabel, tableRow);
-    form->addRow(QStringLiteral("Re&ihen:"), pairs_);
+    form->addRow(QStringLiteral("Re&ihen:"), calcRows_);
     form->addRow(QString(), recordRow);
     form->addRow(QString(), key_);
     auto* stackLabel = new QLabel(QStringLiteral("&Stapel:"), this);
@@ -148,7 +148,7 @@ WorksheetDialog::WorksheetDialog(rows::Operation operation, const QString& table
     connect(chooseTable_, &QPushButton::clicked, this, &WorksheetDialog::ChooseTable);
     connect(tableFile_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::ChoicesChanged);
-    connect(pairs_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
+    connect(calcRows_, &QLineEdit::textChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::ChoicesChanged);
     connect(newNumbers_, &QPushButton::clicked, this, &WorksheetDialog::NewNumbers_Click);
     connect(stackCode_, &QLineEdit::textEdited, this, [this] { codeTyped_ = true; });
@@ -156,7 +156,7 @@ WorksheetDialog::WorksheetDialog(rows::Operation operation, const QString& table
     connect(operation_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
     connect(range_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
     connect(child_, &QComboBox::currentIndexChanged, this, &WorksheetDialog::NumbersChanged);
-    for (QLineEdit* field : {timesRows_, tableFile_, pairs_})
+    for (QLineEdit* field : {timesRows_, tableFile_, calcRows_})
         connect(field, &QLineEdit::textChanged, this, &WorksheetDialog::NumbersChanged);
     connect(fromRecord_, &QCheckBox::toggled, this, &WorksheetDialog::NumbersChanged);
     // Printing keeps the window open for another stack; only "Schließen" closes it.
@@ -177,16 +177,16 @@ void WorksheetDialog::ChooseTable()
 
 void WorksheetDialog::ChoicesChanged()
 {
-    // A saved table brings its own numbers; named pairs bring their signs; the record brings both pairs and signs.
+    // A saved table brings its own numbers; named calculation rows bring their signs; the record brings both rows and signs.
     const bool record = fromRecord_->isChecked();
     const bool table = !tableFile_->text().trimmed().isEmpty();
-    operation_->setEnabled(!record && pairs_->text().trimmed().isEmpty());
-    // A number range is for plus and minus, the times table for times; named pairs may bring either.
-    const bool named = !record && !pairs_->text().trimmed().isEmpty();
+    operation_->setEnabled(!record && calcRows_->text().trimmed().isEmpty());
+    // A number range is for plus and minus, the times table for times; named calculation rows may bring either.
+    const bool named = !record && !calcRows_->text().trimmed().isEmpty();
     const bool times = ChosenOperation() == rows::Operation::Times;
     range_->setEnabled(!table && (named || !times));
     timesRows_->setEnabled(!table && (named || times));
-    pairs_->setEnabled(!record);
+    calcRows_->setEnabled(!record);
     child_->setEnabled(record);
 }
 
@@ -245,7 +245,7 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
         }
     }
     if (fromRecord_->isChecked()) {
-        const worksheets::RecordPairs record = worksheets::FromRecord(child_->currentText());
+        const worksheets::WeakCalcRows record = worksheets::FromRecord(child_->currentText());
         if (record.tasks.empty()) {
             Report(worksheets::RecordProblem(record, child_->currentText()));
             return false;
@@ -253,12 +253,12 @@ bool WorksheetDialog::MakeJob(worksheets::Job& job)
         job.tasks = record.tasks;
         job.operation = record.operation.value_or(job.operation);
         job.child = child_->currentText();
-    } else if (!pairs_->text().trimmed().isEmpty()) {
-        const auto calcRows = worksheets::ParseCalcRows(pairs_->text());
+    } else if (!calcRows_->text().trimmed().isEmpty()) {
+        const auto calcRows = worksheets::ParseCalcRows(calcRows_->text());
         if (!calcRows) {
             Report(QStringLiteral("„%1“ sind keine Reihen: gemeint sind bis zu %2 verschiedene Paare wie "
                                   "a+b, c-e, b*f, durch Kommas getrennt.")
-                       .arg(pairs_->text().trimmed())
+                       .arg(calcRows_->text().trimmed())
                        .arg(worksheets::kMaxTasks));
             return false;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // The window "Arbeitsblätter" for parents and teachers: how many sheets,
 // which operation, number range or rows of the times table, or which saved
-// table, the task pairs (drawn per sheet, named, or a child's weakest ones
+// table, the calculation rows (drawn per sheet, named, or a child's weakest ones
 // from the practice record), answer key pages, the stack's code, and the
 // buttons that show a preview, print through the desktop's print dialog, or
 // save one PDF file. Preview, print and save give the same stack until new
@@ -54,7 +54,7 @@ private:
     QLineEdit* timesRows_ = nullptr;
     QLineEdit* tableFile_ = nullptr;
     QPushButton* chooseTable_ = nullptr;
-    QLineEdit* pairs_ = nullptr;
+    QLineEdit* calcRows_ = nullptr;
     QCheckBox* fromRecord_ = nullptr;
     QComboBox* child_ = nullptr;
     QCheckBox* key_ = nullptr;

@@ -139,7 +139,7 @@ std::vector<history::WeakRow> ClassRecord::WeakestPerChild(const Period& p)
     return result;
 }
 
-std::vector<history::WeakRow> ClassRecord::WeakPairs(const Period& p, int limit)
+std::vector<history::WeakRow> ClassRecord::WeakRows(const Period& p, int limit)
 {
     std::vector<history::WeakRow> result;
     QSqlQuery q(QSqlDatabase::database(connection_, false));

@@ -40,7 +40,7 @@ public:
     // Each child's row with the most wrong answers (ties: the higher share, then the name).
     std::vector<history::WeakRow> WeakestPerChild(const Period& p);
     // The rows with the most wrong answers in the period, at most `limit`.
-    std::vector<history::WeakRow> WeakPairs(const Period& p, int limit = 5);
+    std::vector<history::WeakRow> WeakRows(const Period& p, int limit = 5);
     // Days (or weeks) in the viewer's time zone, oldest first.
     std::vector<history::DayCount> Days(const Period& p, bool byWeek);
     history::GameStats Games(const Period& p);

@@ -1,4 +1,4 @@
-#include "print/RecordPairs.h"
+#include "print/WeakCalcRows.h"
 
 #include "record/HistoryStore.h"
 
@@ -6,9 +6,9 @@
 
 namespace worksheets {
 
-RecordPairs FromRecord(const QString& child, int count)
+WeakCalcRows FromRecord(const QString& child, int count)
 {
-    RecordPairs out;
+    WeakCalcRows out;
     history::HistoryStore store(history::DefaultHistoryPath());
     // Read only: a reader beside a practising child never merges or removes its log.
     if (!store.OpenForReading(false)) {
@@ -28,7 +28,7 @@ RecordPairs FromRecord(const QString& child, int count)
         out.problem = QStringLiteral("Im Lernverlauf gibt es kein Kind „%1“.").arg(child);
         return out;
     }
-    // The weakest pair decides the operation; weaker pairs of other operations wait for another sheet.
+    // The weakest row decides the operation; weaker rows of other operations wait for another sheet.
     for (const history::WeakRow& row : store.WeakRows({child, QDate::currentDate().addDays(-30)})) {
         const auto task = ParseCalcRow(row.calcRow);
         if (!task || (out.operation && task->operation != *out.operation))
@@ -37,7 +37,7 @@ RecordPairs FromRecord(const QString& child, int count)
         if (static_cast<int>(out.tasks.size()) < count)
             out.tasks.push_back(*task);
     }
-    // A query that failed is said as such, never taken for a child without weak pairs.
+    // A query that failed is said as such, never taken for a child without weak rows.
     if (store.GetState() != history::HistoryStore::State::Ready) {
         out.problem = store.Problem();
         out.tasks.clear();
