@@ -6,6 +6,7 @@
 #include "cli/Run.h"
 #include "cli/HistoryCommands.h"
 #include "cli/SchoolCheck.h"
+#include "table/TableFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -67,7 +68,7 @@ int WithoutWindow(int& argc, char** argv, const std::function<int()>& work)
 // would open for it anyway.
 int WithWindow(int& argc, char** argv, const QString& tableFile, const std::function<bool()>& open)
 {
-    const QString problem = cli::TableProblem(tableFile);
+    const QString problem = rows::TableProblem(tableFile);
     const auto app = cli::ApplicationOnDisplay(argc, argv, problem.isEmpty() ? cli::NoDisplayText() : problem);
     // Row files live in the working directory. A menu entry may start the
     // program in the root directory, where nobody can save; the home folder

@@ -11,6 +11,7 @@
 #include "print/WorksheetDialog.h"
 #include "print/Worksheets.h"
 #include "editor/Form2.h"
+#include "table/TableFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,7 +29,7 @@ namespace {
 // Returns the table's absolute path, or nothing after refusing it.
 QString EnterFolderOf(const QString& path)
 {
-    if (const QString problem = TableProblem(path); !problem.isEmpty()) {
+    if (const QString problem = rows::TableProblem(path); !problem.isEmpty()) {
         Refuse(problem);
         return QString();
     }
@@ -53,23 +54,6 @@ void Refuse(const QString& problem)
 {
     Say(stderr, problem);
     MsgBox(problem, MsgStyle::OkOnly, QStringLiteral("Rechenkov"));
-}
-
-QString TableProblem(const QString& path)
-{
-    if (path.isEmpty())
-        return QString();
-    const QFileInfo file(path);
-    if (!file.exists())
-        return QStringLiteral("Die Tabelle „%1“ gibt es nicht.").arg(path);
-    if (file.isDir())
-        return QStringLiteral("„%1“ ist ein Ordner, keine Tabelle.").arg(path);
-    if (!file.isFile())
-        return QStringLiteral("„%1“ ist keine gewöhnliche Datei, also keine Tabelle.").arg(path);
-    // Opening tells what the permission bits alone do not (root, access lists).
-    if (QFile probe(path); !probe.open(QIODevice::ReadOnly))
-        return QStringLiteral("Die Tabelle „%1“ lässt sich nicht lesen: es fehlt das Recht dazu.").arg(path);
-    return QString();
 }
 
 int RunWorksheets(const Request& request)
@@ -158,7 +142,7 @@ bool OpenEditor(const QString& tableFile)
 
 bool OpenWorksheetsWindow(rows::Operation operation, const QString& tableFile)
 {
-    if (const QString problem = TableProblem(tableFile); !problem.isEmpty()) {
+    if (const QString problem = rows::TableProblem(tableFile); !problem.isEmpty()) {
         Refuse(problem);
         return false;
     }

@@ -11,12 +11,6 @@ namespace cli {
 
 struct Request;
 
-// What is wrong with `path` as a table to read, in one German sentence: it
-// is not there, is a folder, is no regular file (a device, a pipe) or may
-// not be read. Empty for a readable regular file (whether its content is a
-// table is the row reader's business) and for an empty path.
-QString TableProblem(const QString& path);
-
 // Says why a window does not open where the user sees it: on stderr for a
 // terminal, and in a message box titled "Rechenkov" for a start from the
 // desktop ("Öffnen mit", a menu action), where nobody reads stderr. Needs the
@@ -30,7 +24,7 @@ int RunWorksheets(const Request& request);
 // The first window of a call, with the table file named (if any) opened as a
 // click in the window's file list opens it, from that file's own folder, so
 // the file lists show its neighbours and the editor saves beside it. When
-// the file cannot be read as a table file (TableProblem), no window opens,
+// the file cannot be read as a table file (rows::TableProblem), no window opens,
 // the reason goes to stderr and into a message box titled "Rechenkov", and
 // the function returns false.
 bool OpenMainWindow(const QString& tableFile);

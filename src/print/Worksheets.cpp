@@ -1,11 +1,11 @@
 #include "print/Worksheets.h"
 
 #include "platform/Platform.h"
-#include "cli/Run.h"
 #include "print/PageLayout.h"
 #include "print/PrinterService.h"
 #include "table/ColumnRules.h"
 #include "table/RowFileIO.h"
+#include "table/TableFile.h"
 
 #include <QPrinter>
 #include <QRandomGenerator>
@@ -459,7 +459,7 @@ QString Conflict(const Job& job)
 
 QString LoadTable(const QString& path, Table& table)
 {
-    if (QString problem = cli::TableProblem(path); !problem.isEmpty())
+    if (QString problem = rows::TableProblem(path); !problem.isEmpty())
         return problem;
     const rows::ReadResult read = rows::LoadRowFile(path);
     if (!read.ok)
